@@ -1,0 +1,72 @@
+#pragma once
+// The configurator: the program's one connection to the router's static port
+// mappings through the platform's UPnPNAT object, with the mappings it last read
+// kept in two parallel lists addressed by one zero-based index.
+#include <windows.h>
+#include <wrl/client.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "natcfg/natupnp.h"
+#include "natcfg/port_mapping.h"
+
+// Progress of an enumeration: PROGRESS_BEGIN, then each appended record's index, then PROGRESS_END.
+using ProgressCallback = void (*)(int32_t code);
+constexpr int32_t PROGRESS_BEGIN = -10;
+constexpr int32_t PROGRESS_END = -11;
+
+// ERROR_BUSY as an HRESULT: the mapping is in use.
+constexpr HRESULT BUSY_RESULT = static_cast<HRESULT>(0x800700AA);
+
+// A COM error as the configurator's error guard catches it.
+struct ComError {
+    HRESULT code;
+    Microsoft::WRL::ComPtr<IErrorInfo> errorInfo;  // may be empty
+};
+
+// How the NAT object is made. Production: CoCreateInstance of UPnPNAT; tests hand in their own.
+using NatCreator = HRESULT (*)(IUPnPNAT** nat);
+// Replaces the creator (nullptr restores the real one); returns the previous one.
+NatCreator SetNatCreator(NatCreator creator);
+
+class Portolan {
+public:
+    // Opens COM, the NAT object and its collection; never fails as a whole.
+    Portolan();
+    Portolan(const Portolan&) = delete;
+    Portolan& operator=(const Portolan&) = delete;
+
+    // 0 on success, -1 on failure.
+    int32_t TraverseCollection(IStaticPortMappingCollection* portMappings);
+    bool RefreshMappings();
+    void AppendMapping(IStaticPortMapping* mapping);
+
+    uint32_t MappingCount() const;
+    // A copy of the record in one result record shared by all callers; an index
+    // not below MappingCount leaves the result record as it was.
+    const PortMapping& GetMapping(uint32_t index);
+    bool MappingExists(const std::string& protocolText, int32_t externalPort,
+                       const std::string& internalClientText) const;
+
+    bool AddMapping(const PortMapping& mapping);
+    bool DeleteMapping(uint32_t index);
+    bool EditInternalClient(uint32_t index, const std::string& internalClientText);
+    bool EditInternalPort(uint32_t index, int32_t internalPort);
+    bool Enable(uint32_t index, int32_t state);
+
+    // Composes the error's text into lastError.
+    void FormatComError(const ComError& error);
+
+    int32_t comReady = 0;
+    std::wstring lastError;
+    Microsoft::WRL::ComPtr<IUPnPNAT> nat;
+    Microsoft::WRL::ComPtr<IStaticPortMappingCollection> collection;
+    std::vector<Microsoft::WRL::ComPtr<IStaticPortMapping>> mappingObjects;
+    std::vector<PortMapping> mappings;
+    ProgressCallback progressCallback = nullptr;
+
+private:
+    PortMapping sharedResult_;
+};

@@ -1,0 +1,57 @@
+#include "ui/app.h"
+
+#include <cstring>
+
+namespace ui {
+namespace {
+
+App* currentApp = nullptr;
+
+bool IsDialogWindow(HWND window) {
+    char className[16] = {};
+    return GetClassNameA(window, className, sizeof className) > 0 && std::strcmp(className, "#32770") == 0;
+}
+
+}  // namespace
+
+App::App() { currentApp = this; }
+
+App::~App() {
+    if (currentApp == this) currentApp = nullptr;
+}
+
+App* App::Current() { return currentApp; }
+
+int App::Run(HINSTANCE instance) {
+    instance_ = instance;
+    if (!InitInstance()) return 0;
+    while (PumpMessage()) {
+    }
+    return 0;
+}
+
+bool App::PumpMessage() { return ui::PumpMessage(); }
+
+HINSTANCE ResourceInstance() {
+    if (currentApp && currentApp->Instance()) return currentApp->Instance();
+    return GetModuleHandleA(nullptr);
+}
+
+HWND MainWindow() { return currentApp ? currentApp->MainWindow() : nullptr; }
+
+bool PumpMessage() {
+    MSG msg;
+    const BOOL got = GetMessageA(&msg, nullptr, 0, 0);
+    if (got == 0 || got == -1) {
+        if (got == 0) PostQuitMessage(static_cast<int>(msg.wParam));  // leave WM_QUIT for the outer loop
+        return false;
+    }
+    // Keyboard navigation (Tab, Enter, Escape) for whichever dialog the message is for.
+    const HWND root = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
+    if (root && IsDialogWindow(root) && IsDialogMessageA(root, &msg)) return true;
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+    return true;
+}
+
+}  // namespace ui

@@ -1,0 +1,137 @@
+#include "ui/dialog.h"
+
+#include "ui/app.h"
+
+namespace ui {
+namespace {
+
+// Messages whose result the dialog procedure returns itself instead of DWLP_MSGRESULT.
+bool ReturnsResultDirectly(UINT message) {
+    switch (message) {
+    case WM_CHARTOITEM:
+    case WM_COMPAREITEM:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORDLG:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLORSCROLLBAR:
+    case WM_CTLCOLORSTATIC:
+    case WM_INITDIALOG:
+    case WM_QUERYDRAGICON:
+    case WM_VKEYTOITEM:
+        return true;
+    default:
+        return false;
+    }
+}
+
+}  // namespace
+
+bool RowMatches(UINT rowMessage, int rowId, int rowCode, const Message& message) {
+    if (rowMessage != message.id) return false;
+    int id = AnyId;
+    int code = AnyCode;
+    if (message.id == WM_COMMAND) {
+        id = LOWORD(message.wParam);
+        code = HIWORD(message.wParam);
+    } else if (message.id == WM_NOTIFY) {
+        const NMHDR* header = reinterpret_cast<const NMHDR*>(message.lParam);
+        id = static_cast<int>(header->idFrom);
+        code = static_cast<int>(header->code);
+    }
+    return (rowId == AnyId || rowId == id) && (rowCode == AnyCode || rowCode == code);
+}
+
+Dialog::Dialog(UINT templateId, HWND parent) : templateId_(templateId), parent_(parent) {}
+
+Dialog::~Dialog() {
+    if (hwnd_) {
+        SetWindowLongPtrA(hwnd_, DWLP_USER, 0);
+        DestroyWindow(hwnd_);
+    }
+}
+
+INT_PTR Dialog::DoModal() {
+    modal_ = true;
+    const HWND owner = parent_ ? parent_ : MainWindow();
+    const INT_PTR result = DialogBoxParamA(ResourceInstance(), MAKEINTRESOURCEA(templateId_), owner,
+                                           &Dialog::DialogProc, reinterpret_cast<LPARAM>(this));
+    modal_ = false;
+    return result;
+}
+
+HWND Dialog::CreateModeless(HWND parent) {
+    modal_ = false;
+    return CreateDialogParamA(ResourceInstance(), MAKEINTRESOURCEA(templateId_), parent ? parent : parent_,
+                              &Dialog::DialogProc, reinterpret_cast<LPARAM>(this));
+}
+
+void Dialog::End(INT_PTR result) {
+    result_ = result;
+    if (!hwnd_) return;
+    if (modal_) {
+        EndDialog(hwnd_, result);
+    } else {
+        DestroyWindow(hwnd_);
+    }
+}
+
+HWND Dialog::Control(int id) const { return hwnd_ ? GetDlgItem(hwnd_, id) : nullptr; }
+
+void Dialog::EnableControls(BOOL enable, const int* ids, int count) const {
+    for (int i = 0; i < count; ++i) {
+        if (HWND control = Control(ids[i])) EnableWindow(control, enable);
+    }
+}
+
+INT_PTR CALLBACK Dialog::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    Dialog* dialog = nullptr;
+    if (message == WM_INITDIALOG) {
+        dialog = reinterpret_cast<Dialog*>(lParam);
+        SetWindowLongPtrA(hwnd, DWLP_USER, lParam);
+        dialog->hwnd_ = hwnd;
+        return dialog->OnInitDialog();
+    }
+    dialog = reinterpret_cast<Dialog*>(GetWindowLongPtrA(hwnd, DWLP_USER));
+    if (!dialog) return FALSE;  // before WM_INITDIALOG or after the object let go
+    if (message == WM_NCDESTROY) {
+        SetWindowLongPtrA(hwnd, DWLP_USER, 0);
+        dialog->hwnd_ = nullptr;
+        return FALSE;
+    }
+    return dialog->Route(message, wParam, lParam);
+}
+
+INT_PTR Dialog::Route(UINT message, WPARAM wParam, LPARAM lParam) {
+    const Reply reply = OnMessage(Message{message, wParam, lParam});
+    if (reply.handled) {
+        if (ReturnsResultDirectly(message)) return static_cast<INT_PTR>(reply.value);
+        if (hwnd_) SetWindowLongPtrA(hwnd_, DWLP_MSGRESULT, reply.value);
+        return TRUE;
+    }
+    if (message == WM_COMMAND && HIWORD(wParam) == BN_CLICKED) {
+        if (LOWORD(wParam) == IDOK) {
+            OnOK();
+            return TRUE;
+        }
+        if (LOWORD(wParam) == IDCANCEL) {
+            OnCancel();
+            return TRUE;
+        }
+    }
+    return FALSE;
+}
+
+std::string WindowText(HWND hwnd) {
+    const int length = GetWindowTextLengthA(hwnd);
+    if (length <= 0) return {};
+    std::string text(static_cast<size_t>(length) + 1, '\0');
+    const int copied = GetWindowTextA(hwnd, text.data(), length + 1);
+    text.resize(copied > 0 ? static_cast<size_t>(copied) : 0);
+    return text;
+}
+
+void ShowWaitCursor() { SetCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(32514))); }
+void ShowArrowCursor() { SetCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(32512))); }
+
+}  // namespace ui
