@@ -31,8 +31,9 @@ GK_BUILD_PACKAGES=(cmake make g++-mingw-w64-x86-64 mingw-w64-tools wine wine64 x
 gk_build() {
   local werror=OFF
   [ -n "${CI:-}" ] && werror=ON
-  cmake --preset mingw -DGATEKEEL_WERROR=$werror >/dev/null
-  cmake --build --preset mingw
+  # The mingw preset, in a build tree of the caller's choice (GK_BUILD).
+  cmake --preset mingw -B "$GK_BUILD" -DGATEKEEL_WERROR=$werror >/dev/null
+  cmake --build "$GK_BUILD" -j2
 }
 
 # A private X server on the first free display.
@@ -63,6 +64,10 @@ gk_start_wineserver() {
   wineserver -f -p >/dev/null 2>&1 &
   GK_WINESERVER_PID=$!
   GK_PIDS+=("$GK_WINESERVER_PID")
+}
+
+gk_ctest() {
+  ctest --test-dir "$GK_BUILD" --output-on-failure --no-tests=error --timeout 120 "$@"
 }
 
 gk_cleanup() {

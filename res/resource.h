@@ -1,0 +1,35 @@
+#pragma once
+// Resource and control ids, shared by the resource script and the code.
+
+#define IDD_ABOUTBOX 100
+#define IDS_ABOUTBOX 101
+#define IDD_GATEKEEL_DIALOG 102
+#define IDR_MAINFRAME 128
+#define IDR_EULA 132
+#define IDD_ADDEDIT 133
+
+// About box
+#define IDC_ABOUT_OK 1000
+#define IDC_AGREEMENT 1001
+
+// Main dialog
+#define IDC_REFRESH 1000
+#define IDC_MAPPING_TREE 1002
+#define IDC_SSDP_BUTTON 1005
+#define IDC_SSDP_STATUS 1007
+#define IDC_DHCP_STATUS 1008
+#define IDC_ADD 1010
+#define IDC_EDIT 1011
+#define IDC_DELETE 1012
+#define IDC_OS_STATUS 1019
+
+// Add/Edit dialog
+#define IDC_DESCRIPTION 1013
+#define IDC_EXTERNAL_PORT 1014
+#define IDC_INTERNAL_CLIENT 1015
+#define IDC_INTERNAL_PORT 1016
+#define IDC_TCP 1017
+#define IDC_UDP 1018
+
+// The custom resource type of the agreement document.
+#define RT_EULA "EULA"
