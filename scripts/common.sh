@@ -33,7 +33,7 @@ gk_build() {
   [ -n "${CI:-}" ] && werror=ON
   # The mingw preset, in a build tree of the caller's choice (GK_BUILD).
   cmake --preset mingw -B "$GK_BUILD" -DGATEKEEL_WERROR=$werror >/dev/null
-  cmake --build "$GK_BUILD" -j2
+  cmake --build "$GK_BUILD" -j2 ${GK_TARGETS:+--target $GK_TARGETS}
 }
 
 # A private X server on the first free display.
@@ -71,8 +71,13 @@ gk_ctest() {
 }
 
 gk_cleanup() {
-  [ -n "${GK_WINESERVER_PID:-}" ] && wineserver -k >/dev/null 2>&1
-  for pid in "${GK_PIDS[@]}"; do kill "$pid" 2>/dev/null; done
-  for pid in "${GK_PIDS[@]}"; do wait "$pid" 2>/dev/null; done
+  if [ -n "${GK_WINESERVER_PID:-}" ]; then wineserver -k >/dev/null 2>&1 || true; fi
+  for pid in "${GK_PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
+  for pid in "${GK_PIDS[@]}"; do wait "$pid" 2>/dev/null || true; done
   GK_PIDS=()
+}
+
+# Stops what was started whatever the outcome, and keeps the script's own exit code.
+gk_cleanup_on_exit() {
+  trap 'rc=$?; gk_cleanup; exit $rc' EXIT
 }
