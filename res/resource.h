@@ -31,5 +31,14 @@
 #define IDC_TCP 1017
 #define IDC_UDP 1018
 
+// Add/Edit dialog validation texts
+#define IDS_ENTER_POSITIVE_INTEGER 134
+#define IDS_ENTER_INTEGER_BETWEEN 135
+
+// Controls the code never looks up
+#ifndef IDC_STATIC
+#define IDC_STATIC (-1)
+#endif
+
 // The custom resource type of the agreement document.
 #define RT_EULA "EULA"
