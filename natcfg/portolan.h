@@ -68,5 +68,11 @@ public:
     ProgressCallback progressCallback = nullptr;
 
 private:
+    void Connect();
+    bool IsOpen() const;
+    void Notify(int32_t code) const;
+    int32_t Enumerate(IStaticPortMappingCollection* portMappings);
+    void AppendElement(IUnknown* element);
+
     PortMapping sharedResult_;
 };

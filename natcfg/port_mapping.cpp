@@ -1,0 +1,6 @@
+#include "natcfg/port_mapping.h"
+
+bool PortMapping::Matches(std::wstring_view protocolText, int32_t port, std::wstring_view internalClientText) const {
+    return protocol == protocolText && externalPort == port && !internalClient.empty() &&
+           internalClient == internalClientText;
+}

@@ -1,0 +1,107 @@
+#include "natcfg/com_values.h"
+#include "natcfg/error_guard.h"
+#include "natcfg/portolan.h"
+#include "ui/text.h"
+
+using Microsoft::WRL::ComPtr;
+using natcfg::Bstr;
+using natcfg::RunGuarded;
+using natcfg::ShowBox;
+
+namespace {
+
+constexpr char kLookCloser[] = "Look Closer!";
+
+void ShowInUseBox() { ShowBox("The  mapping is already in use!", kLookCloser, MB_OK); }
+
+// The platform boolean is the low 16 bits of the value, so 1 stays 1 and is never widened to -1.
+VARIANT_BOOL PlatformBoolean(int32_t value) { return static_cast<VARIANT_BOOL>(static_cast<uint16_t>(value)); }
+
+}  // namespace
+
+bool Portolan::AddMapping(const PortMapping& mapping) {
+    if (!IsOpen()) return false;
+    return RunGuarded(*this, "AddMapping", "ERROR!", false, [&] {
+        if (MappingExists(ui::WideToAnsi(mapping.protocol), mapping.externalPort,
+                          ui::WideToAnsi(mapping.internalClient))) {
+            ShowBox("The  mapping is already set or busy.", kLookCloser, MB_OK);
+            return true;
+        }
+        const Bstr protocol(mapping.protocol);
+        const Bstr internalClient(mapping.internalClient);
+        const Bstr description(mapping.description);
+        ComPtr<IStaticPortMapping> added;
+        const HRESULT result =
+            collection->Add(mapping.externalPort, protocol.get(), mapping.internalPort, internalClient.get(),
+                            PlatformBoolean(mapping.enabled), description.get(), &added);
+        if (result == BUSY_RESULT) {
+            ShowInUseBox();
+            return true;
+        }
+        if (FAILED(result)) natcfg::RaiseComError(result);
+        if (!added) {
+            ShowBox("Null poStaticPortMapping:AddMapping", "ForTob!", MB_ICONERROR);
+            return false;
+        }
+        AppendMapping(added.Get());
+        return true;
+    });
+}
+
+bool Portolan::DeleteMapping(uint32_t index) {
+    // An index past the lists has no mapping to remove: refused like the sister operations.
+    if (!IsOpen() || index >= MappingCount()) return false;
+    return RunGuarded(*this, "DeleteMapping", "COM ERROR!", false, [&] {
+        const PortMapping& record = GetMapping(index);
+        const Bstr protocol(record.protocol);
+        const HRESULT result = collection->Remove(record.externalPort, protocol.get());
+        if (FAILED(result)) {
+            FormatComError(ComError{result, nullptr});
+            return false;
+        }
+        mappingObjects.erase(mappingObjects.begin() + index);
+        mappings.erase(mappings.begin() + index);
+        return true;
+    });
+}
+
+bool Portolan::EditInternalClient(uint32_t index, const std::string& internalClientText) {
+    if (!IsOpen() || index >= MappingCount()) return false;
+    return RunGuarded(*this, "EditInternalClient", "COM ERROR!", false, [&] {
+        std::wstring internalClient = ui::AnsiToWide(internalClientText);
+        const Bstr platformText(internalClient);
+        const HRESULT result = mappingObjects[index]->EditInternalClient(platformText.get());
+        if (result == BUSY_RESULT) {
+            ShowInUseBox();
+            return true;
+        }
+        if (FAILED(result)) natcfg::RaiseComError(result);
+        mappings[index].internalClient = std::move(internalClient);
+        return true;
+    });
+}
+
+bool Portolan::EditInternalPort(uint32_t index, int32_t internalPort) {
+    if (!IsOpen() || index >= MappingCount()) return false;
+    return RunGuarded(*this, "EditInternalPort", "COM ERROR!", false, [&] {
+        const HRESULT result = mappingObjects[index]->EditInternalPort(internalPort);
+        if (result == BUSY_RESULT) {
+            ShowInUseBox();
+            return true;
+        }
+        if (FAILED(result)) natcfg::RaiseComError(result);
+        mappings[index].internalPort = internalPort;
+        return true;
+    });
+}
+
+bool Portolan::Enable(uint32_t index, int32_t state) {
+    if (!IsOpen() || index >= MappingCount()) return false;
+    return RunGuarded(*this, "Enable", "COM ERROR!", false, [&] {
+        const VARIANT_BOOL platformState = PlatformBoolean(state);
+        if (mappingObjects[index]->Enable(platformState) != S_OK) return false;
+        // The record follows the router, so a later rebuild of the tree shows the new state.
+        mappings[index].enabled = platformState ? -1 : 0;
+        return true;
+    });
+}
