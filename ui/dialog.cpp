@@ -36,6 +36,7 @@ bool RowMatches(UINT rowMessage, int rowId, int rowCode, const Message& message)
         code = HIWORD(message.wParam);
     } else if (message.id == WM_NOTIFY) {
         const NMHDR* header = reinterpret_cast<const NMHDR*>(message.lParam);
+        if (!header) return false;  // a malformed WM_NOTIFY matches no row
         id = static_cast<int>(header->idFrom);
         code = static_cast<int>(header->code);
     }
