@@ -45,7 +45,19 @@ public:
     // Replaces the wait's clock (nullptr restores GetTickCount and Sleep); returns the previous one.
     static const WaitClock* SetWaitClock(const WaitClock* clock);
 
+    // The status read of query and of the wait, replaceable so tests can make it fail
+    // (nullptr restores QueryServiceStatus); returns the previous one.
+    using StatusReader = BOOL (*)(SC_HANDLE service, SERVICE_STATUS* status);
+    static StatusReader SetStatusReader(StatusReader reader);
+
+    // The wait's polling interval for a wait hint: the hint within 1..10000 ms, else 1000 ms.
+    static DWORD PollingInterval(DWORD wait_hint);
+
 private:
+    void open_manager();
+    // ControlService for SERVICE_CONTROL_STOP, else StartServiceA; records a refusal.
+    bool send_transition(DWORD control);
+
     ui::UniqueScHandle scm_handle_;
     DWORD error_code_ = 0;
     std::string error_text_;

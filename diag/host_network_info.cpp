@@ -1,0 +1,200 @@
+#include "diag/host_network_info.h"
+
+#include <cstring>
+#include <memory>
+#include <new>
+
+namespace {
+
+using GetAdaptersInfoFn = DWORD(WINAPI*)(PIP_ADAPTER_INFO adapterInfo, PULONG size);
+
+// Looked up in this order; only GetAdaptersInfo is ever called.
+constexpr const char* ENTRY_POINT_NAMES[] = {
+    "GetAdaptersInfo",  "GetIfTable",        "GetTcpTable",     "GetUdpTable",
+    "GetUdpStatistics", "GetTcpStatistics",  "GetIcmpStatistics", "GetIpStatistics",
+    "GetNetworkParams", "GetPerAdapterInfo", "SetIpTTL",
+};
+constexpr size_t ENTRY_POINT_COUNT = sizeof(ENTRY_POINT_NAMES) / sizeof(ENTRY_POINT_NAMES[0]);
+constexpr DWORD OS_VERSION_RECORD_SIZE = 156;
+static_assert(sizeof(OSVERSIONINFOEXA) == OS_VERSION_RECORD_SIZE, "platform version record size");
+
+HMODULE RealLoadLibrary(const char* name) { return ::LoadLibraryA(name); }
+FARPROC RealGetProcAddress(HMODULE module, const char* name) { return ::GetProcAddress(module, name); }
+BOOL RealGetVersionEx(OSVERSIONINFOEXA* info) { return ::GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(info)); }
+
+const IpHelperPlatform realPlatform{&RealLoadLibrary, &RealGetProcAddress, &RealGetVersionEx};
+const IpHelperPlatform* currentPlatform = &realPlatform;
+
+template <typename Fn>
+Fn ProcAs(FARPROC proc) {
+    // Through the generic function type, which converts to any other without a warning.
+    return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(proc));
+}
+
+// iphlpapi.dll, loaded once for the process and never unloaded.
+class IpHelperBinding {
+public:
+    bool Bind() {
+        if (bound_) return true;
+        const HMODULE module = currentPlatform->loadLibrary("iphlpapi.dll");
+        // Values below 32 are the old-style error answers, not modules.
+        if (reinterpret_cast<uintptr_t>(module) < 32) return false;
+        module_ = module;
+        for (size_t i = 0; i < ENTRY_POINT_COUNT; ++i)
+            entryPoints_[i] = currentPlatform->getProcAddress(module_, ENTRY_POINT_NAMES[i]);
+        bound_ = true;
+        return true;
+    }
+    GetAdaptersInfoFn GetAdaptersInfo() const { return ProcAs<GetAdaptersInfoFn>(entryPoints_[0]); }
+
+private:
+    bool bound_ = false;
+    HMODULE module_ = nullptr;
+    FARPROC entryPoints_[ENTRY_POINT_COUNT] = {};
+};
+
+// Platform texts are cut to their 16-character field so no reader runs past it.
+void TerminateField(IP_ADDRESS_STRING& field) { field.String[sizeof(field.String) - 1] = '\0'; }
+
+void TerminateAddressTexts(IP_ADAPTER_INFO* adapter) {
+    for (; adapter; adapter = adapter->Next) {
+        for (IP_ADDR_STRING* entry = &adapter->IpAddressList; entry; entry = entry->Next) {
+            TerminateField(entry->IpAddress);
+            TerminateField(entry->IpMask);
+        }
+    }
+}
+
+// The one adapter buffer of the process, replaced only when the platform asks for more.
+class AdapterBuffer {
+public:
+    const IP_ADAPTER_INFO* Fetch(GetAdaptersInfoFn getAdaptersInfo) {
+        ULONG size = size_;
+        DWORD result = getAdaptersInfo(Head(), &size);
+        if (result == ERROR_BUFFER_OVERFLOW) {
+            if (!Replace(size)) return nullptr;
+            size = size_;
+            result = getAdaptersInfo(Head(), &size);
+        }
+        if (result != NO_ERROR || !Head()) return nullptr;
+        TerminateAddressTexts(Head());
+        return Head();
+    }
+
+private:
+    IP_ADAPTER_INFO* Head() const { return reinterpret_cast<IP_ADAPTER_INFO*>(block_.get()); }
+
+    bool Replace(ULONG size) {
+        block_.reset();
+        size_ = 0;
+        if (size == 0) return false;
+        block_.reset(new (std::nothrow) unsigned char[size]);
+        if (!block_) return false;
+        size_ = size;
+        return true;
+    }
+
+    std::unique_ptr<unsigned char[]> block_;
+    ULONG size_ = 0;
+};
+
+// The OS version record, read once it can be read.
+class OsVersion {
+public:
+    void Load() {
+        if (known_) return;
+        record_ = {};
+        record_.dwOSVersionInfoSize = OS_VERSION_RECORD_SIZE;
+        if (currentPlatform->getVersionEx(&record_)) {
+            known_ = true;
+            return;
+        }
+        std::memset(&record_, 0, sizeof(record_));
+    }
+    uint32_t Number() const {
+        return ((record_.dwPlatformId << 8 | record_.dwMajorVersion) << 8) | record_.dwMinorVersion;
+    }
+
+private:
+    bool known_ = false;
+    OSVERSIONINFOEXA record_{};
+};
+
+struct IpHelperState {
+    IpHelperBinding binding;
+    AdapterBuffer buffer;
+    const IP_ADAPTER_INFO* head = nullptr;
+    OsVersion version;
+    IP_ADDR_STRING fallback{};
+};
+
+IpHelperState& State() {
+    static IpHelperState state;
+    return state;
+}
+
+void CopyField(IP_ADDRESS_STRING& field, const char* text) {
+    std::memset(field.String, 0, sizeof(field.String));
+    std::strncpy(field.String, text, sizeof(field.String) - 1);
+}
+
+}  // namespace
+
+bool BindIpHelper() { return State().binding.Bind(); }
+
+const IP_ADAPTER_INFO* FetchAdaptersInfo() {
+    IpHelperState& state = State();
+    if (!state.binding.Bind()) return nullptr;
+    const GetAdaptersInfoFn getAdaptersInfo = state.binding.GetAdaptersInfo();
+    if (!getAdaptersInfo) return nullptr;
+    return state.buffer.Fetch(getAdaptersInfo);
+}
+
+const IpHelperPlatform* SetIpHelperPlatform(const IpHelperPlatform* platform) {
+    const IpHelperPlatform* previous = currentPlatform;
+    currentPlatform = platform ? platform : &realPlatform;
+    return previous;
+}
+
+void ResetIpHelperState() { State() = IpHelperState{}; }
+
+void HostNetworkInfo::LoadOsVersion() { State().version.Load(); }
+
+uint32_t HostNetworkInfo::OsVersionNumber() const { return State().version.Number(); }
+
+void HostNetworkInfo::LoadAdapters() { State().head = FetchAdaptersInfo(); }
+
+int32_t HostNetworkInfo::AdapterCount() const {
+    int32_t count = 0;
+    for (const IP_ADAPTER_INFO* adapter = State().head; adapter; adapter = adapter->Next) ++count;
+    return count;
+}
+
+const IP_ADAPTER_INFO* HostNetworkInfo::AdapterAt(int32_t index) const {
+    const IP_ADAPTER_INFO* adapter = State().head;
+    for (int32_t i = 0; adapter && i < index; ++i) adapter = adapter->Next;
+    return adapter;
+}
+
+bool HostNetworkInfo::IsDhcpEnabled(int32_t adapterIndex) const {
+    const IP_ADAPTER_INFO* adapter = AdapterAt(adapterIndex);
+    return adapter && adapter->DhcpEnabled != 0;
+}
+
+const IP_ADDR_STRING* HostNetworkInfo::IPAddressEntry(int32_t adapterIndex, int32_t addressIndex) {
+    const IP_ADAPTER_INFO* adapter = AdapterAt(adapterIndex);
+    if (!adapter) {
+        IP_ADDR_STRING& fallback = State().fallback;
+        CopyField(fallback.IpAddress, "IPAddress:error");
+        CopyField(fallback.IpMask, "IpMask:error");
+        return &fallback;
+    }
+    const IP_ADDR_STRING* entry = &adapter->IpAddressList;
+    for (int32_t i = 0; entry && i < addressIndex; ++i) entry = entry->Next;
+    return entry;
+}
+
+const char* HostNetworkInfo::IPAddressString(int32_t adapterIndex, int32_t addressIndex) {
+    const IP_ADDR_STRING* entry = IPAddressEntry(adapterIndex, addressIndex);
+    return entry ? entry->IpAddress.String : "[IPAddressString::error]";
+}
