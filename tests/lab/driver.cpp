@@ -1,0 +1,520 @@
+// Acts as the user on a running gatekeel.exe from outside its process: finds the
+// main window, presses buttons, fills the Add/Edit dialog, reads and answers
+// message boxes, and reads the tree's lines and check marks.
+//
+//   driver STEP ARGS... [-- STEP ARGS...]...
+//
+// Steps run in order; the first failing step prints "FAIL\t<why>" and ends the
+// run with exit code 1. Texts are printed with \r, \n, \t and \\ escaped.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "res/resource.h"
+#include "ui/handles.h"
+
+namespace {
+
+constexpr char kMainCaptionPrefix[] = "Gatekeel -- ";
+constexpr char kAddEditCaption[] = "Add Or Edit Server/Service";
+// The static control that holds a message box's text.
+constexpr int kBoxTextId = 0xFFFF;
+constexpr DWORD kDefaultWaitMs = 20000;
+
+struct Failure {
+    std::string why;
+};
+
+[[noreturn]] void Fail(const std::string& why) { throw Failure{why}; }
+
+std::string Escape(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        switch (c) {
+            case '\r': out += "\\r"; break;
+            case '\n': out += "\\n"; break;
+            case '\t': out += "\\t"; break;
+            case '\\': out += "\\\\"; break;
+            default: out += c;
+        }
+    }
+    return out;
+}
+
+void Print(const std::string& line) {
+    std::fputs(line.c_str(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+double NowMs() {
+    static LARGE_INTEGER frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return 1000.0 * static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+std::string WindowText(HWND window) {
+    // WM_GETTEXT is marshalled across processes; the length comes first.
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutA(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length)) return {};
+    std::string text(length + 1, '\0');
+    DWORD_PTR copied = 0;
+    SendMessageTimeoutA(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG,
+                        5000, &copied);
+    text.resize(copied);
+    return text;
+}
+
+std::string ClassName(HWND window) {
+    char name[64] = {};
+    GetClassNameA(window, name, sizeof name);
+    return name;
+}
+
+DWORD ProcessOf(HWND window) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    return pid;
+}
+
+std::vector<HWND> TopLevelDialogs(DWORD pid) {
+    struct Search {
+        DWORD pid;
+        std::vector<HWND> found;
+    } search{pid, {}};
+    EnumWindows(
+        [](HWND window, LPARAM param) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(param);
+            if (IsWindowVisible(window) && ClassName(window) == "#32770" && (s->pid == 0 || ProcessOf(window) == s->pid))
+                s->found.push_back(window);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+bool IsMessageBox(HWND window) { return GetDlgItem(window, kBoxTextId) != nullptr; }
+
+// Memory inside the target process, for messages whose pointers the platform does not marshal.
+class RemoteBuffer {
+public:
+    RemoteBuffer(HANDLE process, size_t size) : process_(process), size_(size) {
+        address_ = VirtualAllocEx(process, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+        if (!address_) Fail("VirtualAllocEx failed");
+    }
+    ~RemoteBuffer() { VirtualFreeEx(process_, address_, 0, MEM_RELEASE); }
+    RemoteBuffer(const RemoteBuffer&) = delete;
+    RemoteBuffer& operator=(const RemoteBuffer&) = delete;
+
+    void* get() const { return address_; }
+    size_t size() const { return size_; }
+    void Write(const void* data, size_t size, size_t offset = 0) {
+        if (!WriteProcessMemory(process_, static_cast<char*>(address_) + offset, data, size, nullptr))
+            Fail("WriteProcessMemory failed");
+    }
+    void Read(void* data, size_t size, size_t offset = 0) const {
+        if (!ReadProcessMemory(process_, static_cast<char*>(address_) + offset, data, size, nullptr))
+            Fail("ReadProcessMemory failed");
+    }
+
+private:
+    HANDLE process_;
+    size_t size_;
+    void* address_ = nullptr;
+};
+
+struct TreeLine {
+    int checked;
+    LPARAM data;
+    std::string text;
+};
+
+class Driver {
+public:
+    void Run(const std::vector<std::string>& step) {
+        const std::string& name = step[0];
+        auto arg = [&](size_t i) -> const std::string& {
+            if (i >= step.size()) Fail("step " + name + " needs more arguments");
+            return step[i];
+        };
+        auto number = [&](size_t i, long fallback) { return i < step.size() ? std::strtol(step[i].c_str(), nullptr, 0) : fallback; };
+
+        if (name == "main") FindMain(static_cast<DWORD>(number(1, kDefaultWaitMs)));
+        else if (name == "click") Click(Main(), static_cast<int>(number(1, 0)));
+        else if (name == "dialog") current_ = WaitDialog(arg(1), static_cast<DWORD>(number(2, kDefaultWaitMs)));
+        else if (name == "set") SetText(static_cast<int>(number(1, 0)), arg(2));
+        else if (name == "press") Click(Current(), static_cast<int>(number(1, 0)));
+        else if (name == "gone") WaitGone(static_cast<DWORD>(number(1, kDefaultWaitMs)));
+        else if (name == "box") current_ = WaitBox(static_cast<DWORD>(number(1, kDefaultWaitMs)));
+        else if (name == "nobox") NoBox(static_cast<DWORD>(number(1, 1000)));
+        else if (name == "idle") WaitIdle(static_cast<DWORD>(number(1, kDefaultWaitMs)));
+        else if (name == "tree") PrintTree();
+        else if (name == "select") Select(static_cast<int>(number(1, 0)));
+        else if (name == "toggle") Toggle(static_cast<int>(number(1, 0)));
+        else if (name == "alive") Alive();
+        else if (name == "sysmsg") SystemMessage(static_cast<HRESULT>(std::strtoul(arg(1).c_str(), nullptr, 16)));
+        else if (name == "time-refresh") TimeRefresh(number(1, 0), static_cast<DWORD>(number(2, 300000)));
+        else if (name == "startup") Startup(arg(1), arg(2));
+        else if (name == "idle-cost") IdleCost(static_cast<DWORD>(number(1, 60)));
+        else if (name == "close") Close(static_cast<DWORD>(number(1, kDefaultWaitMs)));
+        else if (name == "sleep") Sleep(static_cast<DWORD>(number(1, 100)));
+        else Fail("unknown step " + name);
+    }
+
+private:
+    HWND main_ = nullptr;
+    HWND current_ = nullptr;
+    DWORD pid_ = 0;
+    ui::UniqueHandleObject process_;
+
+    HWND Main() {
+        if (!main_) FindMain(kDefaultWaitMs);
+        if (!IsWindow(main_)) Fail("the main window is gone");
+        return main_;
+    }
+    HWND Current() {
+        if (!current_ || !IsWindow(current_)) Fail("no current dialog or box");
+        return current_;
+    }
+
+    void FindMain(DWORD waitMs) {
+        const double deadline = NowMs() + waitMs;
+        do {
+            for (HWND window : TopLevelDialogs(0)) {
+                if (WindowText(window).rfind(kMainCaptionPrefix, 0) == 0) {
+                    Attach(window);
+                    return;
+                }
+            }
+            Sleep(20);
+        } while (NowMs() < deadline);
+        Fail("no main window");
+    }
+
+    void Attach(HWND window) {
+        main_ = current_ = window;
+        pid_ = ProcessOf(window);
+        process_.reset(OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE |
+                                       PROCESS_QUERY_INFORMATION | SYNCHRONIZE,
+                                   FALSE, pid_));
+        if (!process_) Fail("cannot open the program's process");
+    }
+
+    HWND Control(HWND window, int id) {
+        HWND control = GetDlgItem(window, id);
+        if (!control) Fail("no control " + std::to_string(id));
+        return control;
+    }
+
+    // Posted, as a user's click is: the handler may open a modal box and not return.
+    void Click(HWND window, int id) {
+        HWND control = Control(window, id);
+        if (!IsWindowEnabled(control)) Fail("control " + std::to_string(id) + " is disabled");
+        if (!IsWindowEnabled(window)) Fail("the window of control " + std::to_string(id) + " is disabled");
+        PostMessageA(control, BM_CLICK, 0, 0);
+    }
+
+    void SetText(int id, const std::string& text) {
+        HWND control = Control(Current(), id);
+        if (!IsWindowEnabled(control)) Fail("field " + std::to_string(id) + " is disabled");
+        DWORD_PTR result = 0;
+        // A validation box opened by the change keeps the message from returning.
+        SendMessageTimeoutA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_NORMAL, 2000, &result);
+    }
+
+    HWND FindBox() {
+        for (HWND window : TopLevelDialogs(pid_))
+            if (window != main_ && IsMessageBox(window)) return window;
+        return nullptr;
+    }
+
+    HWND WaitBox(DWORD waitMs) {
+        Main();
+        const double deadline = NowMs() + waitMs;
+        do {
+            if (HWND box = FindBox()) {
+                Sleep(50);  // let the box finish its layout before it is read
+                Print("BOX\t" + Escape(WindowText(box)) + "\t" + Escape(WindowText(GetDlgItem(box, kBoxTextId))));
+                return box;
+            }
+            Sleep(20);
+        } while (NowMs() < deadline);
+        Fail("no message box");
+    }
+
+    void NoBox(DWORD waitMs) {
+        Main();
+        const double deadline = NowMs() + waitMs;
+        do {
+            if (HWND box = FindBox())
+                Fail("unexpected box: " + Escape(WindowText(box)) + "\t" + Escape(WindowText(GetDlgItem(box, kBoxTextId))));
+            Sleep(20);
+        } while (NowMs() < deadline);
+    }
+
+    HWND WaitDialog(const std::string& caption, DWORD waitMs) {
+        Main();
+        const double deadline = NowMs() + waitMs;
+        do {
+            for (HWND window : TopLevelDialogs(pid_))
+                if (window != main_ && WindowText(window) == caption) return window;
+            if (HWND box = FindBox())
+                Fail("a box instead of the dialog: " + Escape(WindowText(box)) + "\t" +
+                     Escape(WindowText(GetDlgItem(box, kBoxTextId))));
+            Sleep(20);
+        } while (NowMs() < deadline);
+        Fail("no dialog \"" + caption + "\"");
+    }
+
+    // Waits until the window it pressed on has closed.
+    void WaitGone(DWORD waitMs) {
+        HWND window = current_;
+        const double deadline = NowMs() + waitMs;
+        while (window && IsWindow(window) && IsWindowVisible(window)) {
+            if (NowMs() > deadline) Fail("the dialog or box did not close");
+            Sleep(20);
+        }
+        current_ = main_;
+    }
+
+    bool Responds(DWORD waitMs) {
+        DWORD_PTR result = 0;
+        return SendMessageTimeoutA(Main(), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, waitMs, &result) != 0;
+    }
+
+    void Alive() {
+        if (!Responds(5000)) Fail("the main window does not answer");
+        Print("ALIVE");
+    }
+
+    // Idle: the window answers, Refresh is enabled again, no box or dialog is open.
+    void WaitIdle(DWORD waitMs) {
+        const double deadline = NowMs() + waitMs;
+        for (;;) {
+            if (HWND box = FindBox())
+                Fail("a box is open: " + Escape(WindowText(box)) + "\t" + Escape(WindowText(GetDlgItem(box, kBoxTextId))));
+            bool dialogOpen = false;
+            for (HWND window : TopLevelDialogs(pid_)) dialogOpen = dialogOpen || window != main_;
+            if (!dialogOpen && Responds(1000) && IsWindowEnabled(Control(main_, IDC_REFRESH))) return;
+            if (NowMs() > deadline) Fail("the main window did not become idle");
+            Sleep(20);
+        }
+    }
+
+    HWND Tree() { return Control(Main(), IDC_MAPPING_TREE); }
+
+    std::vector<HTREEITEM> RootItems() {
+        HWND tree = Tree();
+        std::vector<HTREEITEM> items;
+        auto item = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
+        while (item) {
+            items.push_back(item);
+            item = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(item)));
+        }
+        return items;
+    }
+
+    TreeLine ReadItem(HTREEITEM item) {
+        HWND tree = Tree();
+        for (size_t capacity = 1024;; capacity *= 2) {
+            RemoteBuffer remote(process_.get(), sizeof(TVITEMA) + capacity);
+            TVITEMA query = {};
+            query.mask = TVIF_HANDLE | TVIF_TEXT | TVIF_STATE | TVIF_PARAM;
+            query.hItem = item;
+            query.stateMask = TVIS_STATEIMAGEMASK;
+            query.pszText = static_cast<char*>(remote.get()) + sizeof(TVITEMA);
+            query.cchTextMax = static_cast<int>(capacity);
+            remote.Write(&query, sizeof query);
+            if (!SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(remote.get()))) Fail("TVM_GETITEM failed");
+            TVITEMA answer;
+            remote.Read(&answer, sizeof answer);
+            std::string text(capacity, '\0');
+            remote.Read(text.data(), capacity, sizeof(TVITEMA));
+            const size_t length = text.find('\0');
+            if (length == std::string::npos || length + 1 >= capacity) continue;  // may be cut: read again, larger
+            text.resize(length);
+            const int image = static_cast<int>((answer.state & TVIS_STATEIMAGEMASK) >> 12);
+            return {image - 1, answer.lParam, text};
+        }
+    }
+
+    void PrintTree() {
+        const std::vector<HTREEITEM> items = RootItems();
+        const auto count = SendMessageA(Tree(), TVM_GETCOUNT, 0, 0);
+        Print("TREE\t" + std::to_string(count));
+        for (HTREEITEM item : items) {
+            const TreeLine line = ReadItem(item);
+            Print("ITEM\t" + std::to_string(line.checked) + "\t" + std::to_string(line.data) + "\t" + Escape(line.text));
+        }
+    }
+
+    HTREEITEM Item(int index) {
+        const std::vector<HTREEITEM> items = RootItems();
+        if (index < 0 || static_cast<size_t>(index) >= items.size()) Fail("no tree item " + std::to_string(index));
+        return items[static_cast<size_t>(index)];
+    }
+
+    void Select(int index) {
+        if (!SendMessageA(Tree(), TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(Item(index))))
+            Fail("could not select item " + std::to_string(index));
+    }
+
+    UINT HitTest(POINT point) {
+        RemoteBuffer remote(process_.get(), sizeof(TVHITTESTINFO));
+        TVHITTESTINFO hit = {};
+        hit.pt = point;
+        remote.Write(&hit, sizeof hit);
+        SendMessageA(Tree(), TVM_HITTEST, 0, reinterpret_cast<LPARAM>(remote.get()));
+        remote.Read(&hit, sizeof hit);
+        return hit.flags;
+    }
+
+    // A real mouse click on the item's check box, so the program sees it as a user's.
+    void Toggle(int index) {
+        HWND tree = Tree();
+        HTREEITEM item = Item(index);
+        RemoteBuffer remote(process_.get(), sizeof(RECT));
+        // TVM_GETITEMRECT takes the item in the RECT it fills.
+        remote.Write(&item, sizeof item);
+        RECT rect = {};
+        if (!SendMessageA(tree, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(remote.get()))) Fail("item not visible");
+        remote.Read(&rect, sizeof rect);
+        // The check box sits left of the label: find its extent along the item's middle line.
+        const int y = (rect.top + rect.bottom) / 2;
+        int right = -1, left = -1;
+        for (int x = rect.left - 1; x >= 0; --x) {
+            const bool onBox = (HitTest({x, y}) & TVHT_ONITEMSTATEICON) != 0;
+            if (onBox && right < 0) right = x;
+            if (!onBox && right >= 0) break;
+            if (onBox) left = x;
+        }
+        if (right < 0) Fail("no check box on item " + std::to_string(index));
+        POINT point = {(left + right) / 2, y};
+        ClientToScreen(tree, &point);
+        SetCursorPos(point.x, point.y);
+        INPUT input[2] = {};
+        input[0].type = input[1].type = INPUT_MOUSE;
+        input[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+        input[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+        if (SendInput(2, input, sizeof(INPUT)) != 2) Fail("SendInput failed");
+    }
+
+    void SystemMessage(HRESULT code) {
+        char* text = nullptr;
+        const DWORD length = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                                FORMAT_MESSAGE_IGNORE_INSERTS,
+                                            nullptr, static_cast<DWORD>(code), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
+                                            reinterpret_cast<char*>(&text), 0, nullptr);
+        ui::UniqueHLocal owner(text);
+        std::string message = length ? std::string(text, length) : std::string();
+        if (message.size() > 1 && message.back() == '\n') {
+            message.pop_back();
+            if (!message.empty() && message.back() == '\r') message.pop_back();
+        }
+        Print("SYSMSG\t" + Escape(message));
+    }
+
+    // From the click on Refresh to the last of the expected lines in the tree.
+    void TimeRefresh(long expected, DWORD waitMs) {
+        HWND tree = Tree();
+        const double start = NowMs();
+        Click(Main(), IDC_REFRESH);
+        double lastLine = 0;
+        for (;;) {
+            const auto count = static_cast<long>(SendMessageA(tree, TVM_GETCOUNT, 0, 0));
+            if (count == expected && lastLine == 0 && NowMs() - start > 30) lastLine = NowMs();
+            if (lastLine != 0 && IsWindowEnabled(Control(main_, IDC_REFRESH))) break;
+            if (HWND box = FindBox()) Fail("box during the refresh: " + Escape(WindowText(GetDlgItem(box, kBoxTextId))));
+            if (NowMs() - start > waitMs) Fail("the refresh did not list " + std::to_string(expected) + " lines");
+            Sleep(2);
+        }
+        char line[64];
+        std::snprintf(line, sizeof line, "REFRESH_MS\t%.1f", lastLine - start);
+        Print(line);
+    }
+
+    // Process start to the program's first visible window whose caption starts with the prefix.
+    void Startup(const std::string& exe, const std::string& captionPrefix) {
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION info = {};
+        std::string commandLine = "\"" + exe + "\"";
+        const double start = NowMs();
+        if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+            Fail("cannot start " + exe);
+        ui::UniqueHandleObject process(info.hProcess), thread(info.hThread);
+        HWND shown = nullptr;
+        while (!shown) {
+            for (HWND window : TopLevelDialogs(info.dwProcessId))
+                if (WindowText(window).rfind(captionPrefix, 0) == 0) shown = window;
+            if (!shown && WaitForSingleObject(info.hProcess, 1) == WAIT_OBJECT_0) Fail(exe + " ended without a window");
+            if (NowMs() - start > 60000) Fail(exe + " showed no window");
+        }
+        const double elapsed = NowMs() - start;
+        PostMessageA(shown, WM_CLOSE, 0, 0);
+        if (WaitForSingleObject(info.hProcess, 20000) != WAIT_OBJECT_0) Fail(exe + " did not end");
+        char line[64];
+        std::snprintf(line, sizeof line, "STARTUP_MS\t%.1f", elapsed);
+        Print(line);
+    }
+
+    static double CpuMs(HANDLE process) {
+        FILETIME created, exited, kernel, user;
+        if (!GetProcessTimes(process, &created, &exited, &kernel, &user)) Fail("GetProcessTimes failed");
+        auto ticks = [](FILETIME t) { return (static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
+        return static_cast<double>(ticks(kernel) + ticks(user)) / 10000.0;
+    }
+
+    // CPU time the idle program spends, per one-second status tick.
+    void IdleCost(DWORD seconds) {
+        Main();
+        const double cpuStart = CpuMs(process_.get());
+        const double start = NowMs();
+        Sleep(seconds * 1000);
+        const double ticks = (NowMs() - start) / 1000.0;
+        const double cpu = CpuMs(process_.get()) - cpuStart;
+        char line[96];
+        std::snprintf(line, sizeof line, "IDLE_US_PER_TICK\t%.0f\tticks\t%.0f", 1000.0 * cpu / ticks, ticks);
+        Print(line);
+    }
+
+    void Close(DWORD waitMs) {
+        Click(Main(), IDOK);
+        if (WaitForSingleObject(process_.get(), waitMs) != WAIT_OBJECT_0) Fail("the program did not end");
+        DWORD code = 0;
+        GetExitCodeProcess(process_.get(), &code);
+        Print("EXIT\t" + std::to_string(code));
+    }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    _setmode(_fileno(stdout), _O_BINARY);  // plain \n line ends for the shell
+    std::vector<std::vector<std::string>> steps(1);
+    for (int i = 1; i < argc; ++i) {
+        if (std::string(argv[i]) == "--") steps.emplace_back();
+        else steps.back().emplace_back(argv[i]);
+    }
+    Driver driver;
+    try {
+        for (const auto& step : steps)
+            if (!step.empty()) driver.Run(step);
+    } catch (const Failure& failure) {
+        Print("FAIL\t" + failure.why);
+        return 1;
+    }
+    return 0;
+}
