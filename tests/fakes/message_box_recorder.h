@@ -1,0 +1,44 @@
+#pragma once
+// Records every message box the program shows (owner, text, caption, type) in order
+// and answers each from a script, IDOK once the script is used up. Installed through
+// ui::SetMessageBoxFunction for its lifetime; the previous box function comes back after.
+//   fakes::MessageBoxRecorder boxes;
+//   boxes.Answer(IDNO);                       // the first box answers IDNO, later ones IDOK
+//   ... code under test ...
+//   ASSERT_EQ(boxes.boxes.size(), 1u); EXPECT_EQ(boxes.boxes[0].caption, "ERROR!");
+#include <windows.h>
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "ui/message_box.h"
+
+namespace fakes {
+
+struct Box {
+    HWND owner;
+    std::string text;
+    std::string caption;
+    UINT type;
+};
+
+class MessageBoxRecorder {
+public:
+    MessageBoxRecorder();
+    ~MessageBoxRecorder();
+    MessageBoxRecorder(const MessageBoxRecorder&) = delete;
+    MessageBoxRecorder& operator=(const MessageBoxRecorder&) = delete;
+
+    // The answer of the next box not yet shown.
+    void Answer(int result) { answers_.push_back(result); }
+
+    std::vector<Box> boxes;
+
+private:
+    static int Show(HWND owner, const char* text, const char* caption, UINT type);
+    std::deque<int> answers_;
+    ui::MessageBoxFunction previous_ = nullptr;
+};
+
+}  // namespace fakes
