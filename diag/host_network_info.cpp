@@ -133,9 +133,11 @@ IpHelperState& State() {
     return state;
 }
 
+// Clears the field, then writes at most 15 characters so the terminator stays.
 void CopyField(IP_ADDRESS_STRING& field, const char* text) {
     std::memset(field.String, 0, sizeof(field.String));
-    std::strncpy(field.String, text, sizeof(field.String) - 1);
+    const size_t length = std::strlen(text);
+    std::memcpy(field.String, text, length < sizeof(field.String) ? length : sizeof(field.String) - 1);
 }
 
 }  // namespace

@@ -4,7 +4,8 @@
 
 #include <cstdio>
 #include <cstring>
-#include <set>
+#include <string>
+#include <vector>
 
 #include "tests/diag/fake_ip_helper.h"
 
@@ -245,6 +246,10 @@ struct VersionCase {
     uint32_t number;
 };
 
+void PrintTo(const VersionCase& c, std::ostream* os) {
+    *os << "platform " << c.platformId << " version " << c.major << "." << c.minor;
+}
+
 class OsVersionTest : public ::testing::TestWithParam<VersionCase> {};
 
 TEST_P(OsVersionTest, NumberIsPlatformMajorMinor) {
@@ -260,7 +265,11 @@ TEST_P(OsVersionTest, NumberIsPlatformMajorMinor) {
 INSTANTIATE_TEST_SUITE_P(Versions, OsVersionTest,
                          ::testing::Values(VersionCase{2, 5, 1, 0x20501}, VersionCase{2, 6, 0, 0x20600},
                                            VersionCase{2, 6, 1, 0x20601}, VersionCase{2, 10, 0, 0x20A00},
-                                           VersionCase{1, 4, 90, 0x1045A}, VersionCase{0, 3, 11, 0x30B}));
+                                           VersionCase{1, 4, 90, 0x1045A}, VersionCase{0, 3, 11, 0x30B}),
+                         [](const ::testing::TestParamInfo<VersionCase>& info) {
+                             return "Platform" + std::to_string(info.param.platformId) + "_" +
+                                    std::to_string(info.param.major) + "_" + std::to_string(info.param.minor);
+                         });
 
 TEST(OsVersion, ReadOnceAndRetriedUntilItCanBeRead) {
     ScopedFakeIpHelper fake;
@@ -292,6 +301,41 @@ TEST(RealIpHelper, WineListsAdaptersWithDottedAddresses) {
     info.LoadAdapters();
     EXPECT_EQ(info.AdapterAt(0), first) << "the second fetch reuses the buffer";
     ResetIpHelperState();
+}
+
+// The real library and GetAdaptersInfo, with the calls counted on the way through.
+int realAdaptersInfoCalls = 0;
+FARPROC realGetAdaptersInfo = nullptr;
+DWORD WINAPI CountedGetAdaptersInfo(PIP_ADAPTER_INFO buffer, PULONG size) {
+    ++realAdaptersInfoCalls;
+    using Fn = DWORD(WINAPI*)(PIP_ADAPTER_INFO, PULONG);
+    return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(realGetAdaptersInfo))(buffer, size);
+}
+HMODULE RealLoad(const char* name) { return LoadLibraryA(name); }
+FARPROC CountingLookup(HMODULE module, const char* name) {
+    const FARPROC proc = GetProcAddress(module, name);
+    if (std::strcmp(name, "GetAdaptersInfo") != 0 || !proc) return proc;
+    realGetAdaptersInfo = proc;
+    return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&CountedGetAdaptersInfo));
+}
+BOOL RealVersion(OSVERSIONINFOEXA* info) { return GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(info)); }
+
+TEST(RealIpHelper, FirstFetchCallsTwiceThenOnce) {
+    const IpHelperPlatform counting{&RealLoad, &CountingLookup, &RealVersion};
+    ResetIpHelperState();
+    SetIpHelperPlatform(&counting);
+    HostNetworkInfo info;
+    std::vector<int> callsPerFetch;
+    for (int fetch = 0; fetch < 4; ++fetch) {
+        const int before = realAdaptersInfoCalls;
+        info.LoadAdapters();
+        callsPerFetch.push_back(realAdaptersInfoCalls - before);
+    }
+    const int32_t count = info.AdapterCount();
+    SetIpHelperPlatform(nullptr);
+    ResetIpHelperState();
+    if (count == 0) GTEST_SKIP() << "this host has no adapter besides loopback";
+    EXPECT_EQ(callsPerFetch, (std::vector<int>{2, 1, 1, 1}));
 }
 
 TEST(RealIpHelper, OsVersionMatchesThePlatform) {

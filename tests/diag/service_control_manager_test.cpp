@@ -257,6 +257,8 @@ struct IntervalCase {
     DWORD interval;
 };
 
+void PrintTo(const IntervalCase& c, std::ostream* os) { *os << "hint " << c.waitHint << " ms"; }
+
 class PollingIntervalTest : public ::testing::TestWithParam<IntervalCase> {};
 
 // The hint read before the wait fixes the interval; later hints (here 7) change nothing.
@@ -276,13 +278,18 @@ TEST_P(PollingIntervalTest, FixedForTheWholeWait) {
 INSTANTIATE_TEST_SUITE_P(WaitHints, PollingIntervalTest,
                          ::testing::Values(IntervalCase{0, 1000}, IntervalCase{1, 1}, IntervalCase{2500, 2500},
                                            IntervalCase{10000, 10000}, IntervalCase{10001, 1000},
-                                           IntervalCase{15000, 1000}));
+                                           IntervalCase{15000, 1000}),
+                         [](const ::testing::TestParamInfo<IntervalCase>& info) {
+                             return "Hint" + std::to_string(info.param.waitHint);
+                         });
 
 struct LimitCase {
     uint32_t limit;
     DWORD startTick;
     size_t sleeps;
 };
+
+void PrintTo(const LimitCase& c, std::ostream* os) { *os << "limit " << c.limit << " ms from tick " << c.startTick; }
 
 class WaitLimitTest : public ::testing::TestWithParam<LimitCase> {};
 
@@ -303,7 +310,11 @@ TEST_P(WaitLimitTest, TimesOutAfterTheCappedLimitEvenAcrossTheTickWrap) {
 INSTANTIATE_TEST_SUITE_P(Limits, WaitLimitTest,
                          ::testing::Values(LimitCase{0, 0, 1}, LimitCase{60000, 0, 61}, LimitCase{300000, 0, 301},
                                            LimitCase{600000, 0, 301}, LimitCase{0xFFFFFFFFu, 0, 301},
-                                           LimitCase{10000, 0xFFFFF000u, 11}));
+                                           LimitCase{10000, 0xFFFFF000u, 11}),
+                         [](const ::testing::TestParamInfo<LimitCase>& info) {
+                             return "Limit" + std::to_string(info.param.limit) + "From" +
+                                    std::to_string(info.param.startTick);
+                         });
 
 TEST(WaitForState, AlreadyThereReturnsAtOnceWithoutSleeping) {
     service_control_manager controller;
@@ -326,6 +337,34 @@ TEST(WaitForState, FailedReadInsideTheWaitKeepsItsCodeAndText) {
     EXPECT_EQ(controller.error_code(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
     EXPECT_EQ(controller.get_error_text(), SystemText(ERROR_INVALID_HANDLE));
     EXPECT_EQ(controller.status().dwCurrentState, static_cast<DWORD>(SERVICE_STOP_PENDING));
+}
+
+// A registration left behind by a crashed run (still running, ignoring stop) is replaced, and the
+// guard's own registration is gone after it.
+TEST(ScopedTestService, ReplacesAStaleRegistrationAndRemovesItsOwn) {
+    const std::string name = test_service::UniqueServiceName("gkstale");
+    const ui::UniqueScHandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+    if (!manager && GetLastError() == ERROR_ACCESS_DENIED) GTEST_SKIP() << "no rights to register a service";
+    ASSERT_TRUE(manager);
+    const std::string commandLine = "\"" + test_service::TestServiceExePath() + "\" ignore-stop";
+    {
+        const ui::UniqueScHandle stale(CreateServiceA(manager.get(), name.c_str(), name.c_str(), SERVICE_ALL_ACCESS,
+                                                      SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START,
+                                                      SERVICE_ERROR_IGNORE, commandLine.c_str(), nullptr, nullptr,
+                                                      nullptr, nullptr, nullptr));
+        ASSERT_TRUE(stale) << GetLastError();
+        ASSERT_TRUE(StartServiceA(stale.get(), 0, nullptr)) << GetLastError();
+    }
+    {
+        ScopedTestService service(name, Behaviour::Immediate());
+        ASSERT_TRUE(service.ok()) << service.failure();
+        EXPECT_EQ(service.CurrentState(), static_cast<DWORD>(SERVICE_STOPPED));
+        ASSERT_TRUE(service.Start()) << service.failure();
+    }
+    SetLastError(0xdeadbeef);
+    const ui::UniqueScHandle gone(OpenServiceA(manager.get(), name.c_str(), SERVICE_QUERY_STATUS));
+    EXPECT_FALSE(gone);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SERVICE_DOES_NOT_EXIST));
 }
 
 }  // namespace

@@ -49,9 +49,11 @@ void EndServiceProcess(SC_HANDLE service) {
     const DWORD processId = ProcessIdOf(service);
     if (processId == 0) return;
     const ui::UniqueHandleObject process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, processId));
+    if (!process) return;
     SERVICE_STATUS status{};
-    ControlService(service, CONTROL_END_NOW, &status);
-    if (process && WaitForSingleObject(process.get(), 2000) == WAIT_TIMEOUT) {
+    // The SCM refuses controls while a start is pending; then only ending the process helps.
+    const bool asked = ControlService(service, CONTROL_END_NOW, &status) != FALSE;
+    if (!asked || WaitForSingleObject(process.get(), 2000) == WAIT_TIMEOUT) {
         TerminateProcess(process.get(), 1);
         WaitForSingleObject(process.get(), 2000);
     }
