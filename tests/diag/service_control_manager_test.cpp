@@ -93,11 +93,15 @@ public:
 
 class RealServiceTest : public ::testing::Test {
 protected:
-    // Registers the test service under a fresh name; skips without the rights.
-    void Register(const Behaviour& behaviour) {
+    // Registers the test service under a fresh name; false (skipped or failed) when the test cannot go on.
+    bool Register(const Behaviour& behaviour) {
         service_ = std::make_unique<ScopedTestService>(test_service::UniqueServiceName("gkdiag"), behaviour);
-        if (service_->rightsMissing()) GTEST_SKIP() << "no rights to register a service: " << service_->failure();
-        ASSERT_TRUE(service_->ok()) << service_->failure();
+        if (service_->rightsMissing()) {
+            [this] { GTEST_SKIP() << "no rights to register a service: " << service_->failure(); }();
+            return false;
+        }
+        EXPECT_TRUE(service_->ok()) << service_->failure();
+        return service_->ok();
     }
     std::unique_ptr<service_control_manager> Open() {
         auto controller = std::make_unique<service_control_manager>(service_->name().c_str());
@@ -145,7 +149,7 @@ TEST(ServiceControlManager, RecordErrorKeepsTheSystemTextOrTheFallback) {
 }
 
 TEST_F(RealServiceTest, StartAndStopRoundTrip) {
-    Register(Behaviour::Immediate());
+    if (!Register(Behaviour::Immediate())) return;
     const auto controller = Open();
     ASSERT_EQ(controller->status().dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
 
@@ -162,7 +166,7 @@ TEST_F(RealServiceTest, StartAndStopRoundTrip) {
 // The SCM refuses a second start (1056) and a stop of a stopped service (1062),
 // so a result of 0 shows that nothing was sent.
 TEST_F(RealServiceTest, AlreadyInTheTargetStateSendsNothing) {
-    Register(Behaviour::Immediate());
+    if (!Register(Behaviour::Immediate())) return;
     const auto controller = Open();
     EXPECT_EQ(controller->stop(QUICK_LIMIT_MS), SCM_RESULT_DONE);
     EXPECT_EQ(service_->CurrentState(), static_cast<DWORD>(SERVICE_STOPPED));
@@ -174,11 +178,11 @@ TEST_F(RealServiceTest, AlreadyInTheTargetStateSendsNothing) {
 }
 
 TEST_F(RealServiceTest, StopPendingOnlyWaitsPollingAtTheWaitHint) {
-    Register(Behaviour::Pending(600, 150));
+    if (!Register(Behaviour::Pending(600, 150))) return;
     const auto controller = Open();
     ASSERT_TRUE(service_->Start()) << service_->failure();
     ASSERT_TRUE(service_->SendStop()) << service_->failure();
-    ASSERT_EQ(service_->CurrentState(), static_cast<DWORD>(SERVICE_STOP_PENDING));
+    ASSERT_TRUE(service_->WaitForState(SERVICE_STOP_PENDING, QUICK_LIMIT_MS));
 
     const SeamGuard seams(&recordedRealClock);
     EXPECT_EQ(controller->stop(QUICK_LIMIT_MS), SCM_RESULT_DONE) << controller->get_error_text();
@@ -190,12 +194,12 @@ TEST_F(RealServiceTest, StopPendingOnlyWaitsPollingAtTheWaitHint) {
 
 // Paused, then continue sent: start must wait for running without StartServiceA (which would answer 1056).
 TEST_F(RealServiceTest, ContinuePendingOnlyWaits) {
-    Register(Behaviour::Pending(400, 100));
+    if (!Register(Behaviour::Pending(400, 100))) return;
     const auto controller = Open();
     ASSERT_TRUE(service_->Start()) << service_->failure();
     ASSERT_TRUE(service_->Pause()) << service_->failure();
     ASSERT_TRUE(service_->SendContinue()) << service_->failure();
-    ASSERT_EQ(service_->CurrentState(), static_cast<DWORD>(SERVICE_CONTINUE_PENDING));
+    ASSERT_TRUE(service_->WaitForState(SERVICE_CONTINUE_PENDING, QUICK_LIMIT_MS));
 
     EXPECT_EQ(controller->start(QUICK_LIMIT_MS), SCM_RESULT_DONE) << controller->get_error_text();
     EXPECT_EQ(controller->status().dwCurrentState, static_cast<DWORD>(SERVICE_RUNNING));
@@ -203,7 +207,7 @@ TEST_F(RealServiceTest, ContinuePendingOnlyWaits) {
 }
 
 TEST_F(RealServiceTest, StartPendingIsStartedAgainAndThePlatformRefuses) {
-    Register(Behaviour::Pending(4000, 500));
+    if (!Register(Behaviour::Pending(4000, 500))) return;
     const auto controller = Open();
     ASSERT_TRUE(service_->StartNoWait()) << service_->failure();
     ASSERT_TRUE(service_->WaitForState(SERVICE_START_PENDING, QUICK_LIMIT_MS));
@@ -214,7 +218,7 @@ TEST_F(RealServiceTest, StartPendingIsStartedAgainAndThePlatformRefuses) {
 }
 
 TEST_F(RealServiceTest, DisabledServiceAnswersFailedWithTheSystemText) {
-    Register(Behaviour::Immediate());
+    if (!Register(Behaviour::Immediate())) return;
     ASSERT_TRUE(service_->Disable()) << service_->failure();
     const auto controller = Open();
     EXPECT_EQ(controller->start(QUICK_LIMIT_MS), SCM_RESULT_FAILED);
@@ -224,7 +228,7 @@ TEST_F(RealServiceTest, DisabledServiceAnswersFailedWithTheSystemText) {
 }
 
 TEST_F(RealServiceTest, IgnoredStopTimesOutAndRecordsNothing) {
-    Register(Behaviour::IgnoreStop());
+    if (!Register(Behaviour::IgnoreStop())) return;
     const auto controller = Open();
     ASSERT_TRUE(service_->Start()) << service_->failure();
 
@@ -239,7 +243,7 @@ TEST_F(RealServiceTest, IgnoredStopTimesOutAndRecordsNothing) {
 }
 
 TEST_F(RealServiceTest, FailedReadBeforeTheChangeSendsNothingAndKeepsItsText) {
-    Register(Behaviour::Immediate());
+    if (!Register(Behaviour::Immediate())) return;
     const auto controller = Open();
     const SERVICE_STATUS before = controller->status();
     ScriptedStatus::Script({SERVICE_STOPPED}, {0}, 1);
