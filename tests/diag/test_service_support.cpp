@@ -31,6 +31,17 @@ bool FileExists(const std::string& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+// Without the "..", so the SCM's command line names the exe plainly.
+std::string FullPath(const std::string& path) {
+    const DWORD needed = GetFullPathNameA(path.c_str(), 0, nullptr, nullptr);
+    if (needed == 0) return path;
+    std::string full(needed, '\0');
+    const DWORD length = GetFullPathNameA(path.c_str(), needed, &full[0], nullptr);
+    if (length == 0 || length >= needed) return path;
+    full.resize(length);
+    return full;
+}
+
 std::string CommandLine(const Behaviour& behaviour) {
     return "\"" + TestServiceExePath() + "\" " + behaviour.arguments;
 }
@@ -83,7 +94,7 @@ std::string UniqueServiceName(const char* prefix) {
 std::string TestServiceExePath() {
     const std::string own = OwnDirectory();
     for (const std::string& candidate : {own + EXE_NAME, own + "..\\diag\\" + EXE_NAME}) {
-        if (FileExists(candidate)) return candidate;
+        if (FileExists(candidate)) return FullPath(candidate);
     }
     return {};
 }
