@@ -1,0 +1,173 @@
+#include "edit/mapping_commands.h"
+
+#include <windowsx.h>
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cctype>
+#include <string>
+
+#include "app/mapping_list.h"
+#include "edit/add_edit_dialog.h"
+#include "natcfg/portolan.h"
+#include "res/resource.h"
+#include "ui/message_box.h"
+#include "ui/text.h"
+
+namespace {
+
+// The configurator when it has a collection to change, else nullptr.
+Portolan* UsableConfigurator() {
+    Portolan* configurator = sharedConfigurator;
+    return configurator && configurator->collection ? configurator : nullptr;
+}
+
+bool IsTcp(const std::wstring& protocol) {
+    std::string text = ui::WideToAnsi(protocol);
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return text == "TCP";
+}
+
+// Sets the cursor to the wait cursor for the scope and back to the arrow after it.
+class WaitCursor {
+public:
+    WaitCursor() { ui::ShowWaitCursor(); }
+    ~WaitCursor() { ui::ShowArrowCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+}  // namespace
+
+HWND MappingCommands::Tree() const { return dialog_.Control(IDC_MAPPING_TREE); }
+
+int MappingCommands::Box(const std::string& text, const char* caption, UINT type) const {
+    return ui::ShowMessageBox(dialog_.Window(), text, caption, type);
+}
+
+void MappingCommands::ReportNoTree() const { Box("Could not acquire port map tree!", "AARGH!", MB_ICONERROR); }
+
+void MappingCommands::ReportItemNotFound() const { Box("Could not find item in tree!", "AARGH!", MB_ICONERROR); }
+
+void MappingCommands::RequestRefill() const { PostMessageA(dialog_.Window(), WMU_REFILL_TREE, 0, 0); }
+
+bool MappingCommands::SelectedIndex(HWND tree, HTREEITEM item, uint32_t& index) const {
+    // A stale tree longer than the list must not address a record that is not there.
+    if (FindTreeItemIndex(tree, item, index) && index < sharedConfigurator->MappingCount()) return true;
+    ReportItemNotFound();
+    return false;
+}
+
+void MappingCommands::OnAdd() {
+    Portolan* configurator = UsableConfigurator();
+    if (!configurator) return;
+    if (!Tree()) return ReportNoTree();
+
+    CAddEditDlg dialog(dialog_.Window());
+    dialog.protocolFlag = 0;
+    if (dialog.DoModal() != IDOK) return;
+
+    PortMapping mapping;
+    mapping.description = ui::AnsiToWide(dialog.description);
+    mapping.enabled = 0;
+    mapping.internalClient = ui::AnsiToWide(dialog.internalClient);
+    mapping.protocol = dialog.protocolFlag == 0 ? L"TCP" : L"UDP";
+    mapping.externalPort = static_cast<int32_t>(dialog.externalPort);
+    mapping.internalPort = static_cast<int32_t>(dialog.internalPort);
+
+    WaitCursor wait;
+    if (configurator->AddMapping(mapping)) {
+        RequestRefill();
+    } else {
+        Box("Could not add the requested mapping!", "!@##@$$%", MB_OK);
+    }
+}
+
+bool MappingCommands::AnotherMappingMatches(uint32_t index, const std::wstring& protocol, int32_t externalPort,
+                                            const std::wstring& internalClient) const {
+    const std::vector<PortMapping>& mappings = sharedConfigurator->mappings;
+    for (size_t i = 0; i < mappings.size(); ++i) {
+        if (i != index && mappings[i].Matches(protocol, externalPort, internalClient)) return true;
+    }
+    return false;
+}
+
+void MappingCommands::OnEdit() {
+    Portolan* configurator = UsableConfigurator();
+    if (!configurator || configurator->MappingCount() == 0) return;
+    const HWND tree = Tree();
+    if (!tree) return ReportNoTree();
+    const HTREEITEM selected = TreeView_GetSelection(tree);
+    if (!selected) return;
+    uint32_t index = 0;
+    if (!SelectedIndex(tree, selected, index)) return;
+
+    const PortMapping mapping = configurator->GetMapping(index);
+    CAddEditDlg dialog(dialog_.Window());
+    dialog.editMode = true;
+    dialog.protocolFlag = IsTcp(mapping.protocol) ? 0 : 1;
+    dialog.description = ui::WideToAnsi(mapping.description);
+    dialog.internalClient = ui::WideToAnsi(mapping.internalClient);
+    dialog.externalPort = static_cast<uint32_t>(mapping.externalPort);
+    dialog.internalPort = static_cast<uint32_t>(mapping.internalPort);
+    if (dialog.DoModal() != IDOK) return;
+
+    WaitCursor wait;
+    // Only another record with this mapping's protocol and port and the new client is a clash.
+    if (AnotherMappingMatches(index, mapping.protocol, static_cast<int32_t>(dialog.externalPort),
+                              ui::AnsiToWide(dialog.internalClient))) {
+        Box("The  mapping is already set or busy.", "Look Closer!", MB_OK);
+        return;
+    }
+    if (!configurator->EditInternalClient(index, dialog.internalClient)) {
+        Box("Could not change internal target!", "!@#@#$#$^", MB_OK);
+    }
+    if (!configurator->EditInternalPort(index, static_cast<int32_t>(dialog.internalPort))) {
+        Box("Could not change internal port!", "!@#@#$#$^", MB_OK);
+    }
+    RequestRefill();
+}
+
+void MappingCommands::OnDelete() {
+    Portolan* configurator = UsableConfigurator();
+    if (!configurator) return;
+    const HWND tree = Tree();
+    if (!tree) return ReportNoTree();
+    const HTREEITEM selected = TreeView_GetSelection(tree);
+    if (!selected) return;
+
+    const std::string question =
+        "Are you sure that you want to delete this port mapping?\r\n\r\n[" + TreeItemText(tree, selected) + "]\r\n";
+    if (Box(question, "Careful!", MB_OKCANCEL | MB_ICONEXCLAMATION) != IDOK) return;
+    uint32_t index = 0;
+    if (!SelectedIndex(tree, selected, index)) return;
+
+    WaitCursor wait;
+    if (configurator->DeleteMapping(index)) {
+        RequestRefill();
+    } else {
+        Box("Could not delete port mapping!", "AARGH!", MB_ICONERROR);
+    }
+}
+
+LRESULT MappingCommands::OnTreeClick(const NMHDR& header) {
+    if (header.idFrom != IDC_MAPPING_TREE) return 0;
+    const HWND tree = Tree();
+    if (!tree) return 0;
+
+    const DWORD position = GetMessagePos();
+    TVHITTESTINFO hit{};
+    hit.pt = {GET_X_LPARAM(position), GET_Y_LPARAM(position)};
+    ScreenToClient(tree, &hit.pt);
+    if (!TreeView_HitTest(tree, &hit) || !(hit.flags & TVHT_ONITEMSTATEICON)) return 0;
+
+    const bool wasChecked = IsTreeItemChecked(tree, hit.hItem);
+    TreeView_SelectItem(tree, hit.hItem);
+    const auto index = static_cast<uint32_t>(TreeItemData(tree, hit.hItem));
+    Portolan* configurator = sharedConfigurator;
+    if (configurator && configurator->Enable(index, wasChecked ? 0 : 1)) return 0;
+
+    Box("Failure in changing state. :(", "DARN!", MB_ICONERROR);
+    return 1;  // keeps the tree from flipping the check mark the router did not take
+}

@@ -1,0 +1,88 @@
+#include "tests/edit/dialog_driver.h"
+
+#include "ui/dialog.h"
+
+namespace gktest {
+namespace {
+
+DialogDriver* activeDriver = nullptr;
+constexpr UINT kTickMs = 20;
+constexpr int kGiveUpTicks = 250;
+
+struct Search {
+    const std::string* caption;
+    HWND found;
+};
+
+BOOL CALLBACK MatchDialog(HWND window, LPARAM lParam) {
+    auto* search = reinterpret_cast<Search*>(lParam);
+    char className[16] = {};
+    GetClassNameA(window, className, sizeof className);
+    if (std::string(className) == "#32770" && IsWindowVisible(window) && ui::WindowText(window) == *search->caption) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND FindThreadDialog(const std::string& caption) {
+    Search search{&caption, nullptr};
+    EnumThreadWindows(GetCurrentThreadId(), &MatchDialog, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+}  // namespace
+
+std::string Text(HWND window) { return ui::WindowText(window); }
+
+void SetTextNotifying(HWND field, const std::string& text) { SetWindowTextA(field, text.c_str()); }
+
+void Click(HWND button) { SendMessageA(button, BM_CLICK, 0, 0); }
+
+void TypeChar(HWND field, char c) { SendMessageA(field, WM_CHAR, static_cast<unsigned char>(c), 1); }
+
+void PostKeys(HWND field, const std::string& text) {
+    for (char c : text) PostMessageA(field, WM_CHAR, static_cast<unsigned char>(c), 1);
+}
+
+void PostKey(HWND window, UINT virtualKey) {
+    const LPARAM scan = static_cast<LPARAM>(MapVirtualKeyA(virtualKey, MAPVK_VK_TO_VSC)) << 16;
+    PostMessageA(window, WM_KEYDOWN, virtualKey, scan | 1);
+    PostMessageA(window, WM_KEYUP, virtualKey, scan | 1 | (1 << 30) | (1u << 31));
+}
+
+void PumpPending() {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
+DialogDriver::DialogDriver(std::string caption, std::function<void(HWND)> action)
+    : caption_(std::move(caption)), action_(std::move(action)) {
+    activeDriver = this;
+    timer_ = SetTimer(nullptr, 0, kTickMs, &DialogDriver::OnTick);
+}
+
+DialogDriver::~DialogDriver() {
+    if (timer_) KillTimer(nullptr, timer_);
+    if (activeDriver == this) activeDriver = nullptr;
+}
+
+void CALLBACK DialogDriver::OnTick(HWND, UINT, UINT_PTR, DWORD) {
+    if (activeDriver) activeDriver->Tick();
+}
+
+void DialogDriver::Tick() {
+    const HWND dialog = FindThreadDialog(caption_);
+    if (!dialog) return;
+    if (!ran_) {
+        ran_ = true;
+        action_(dialog);
+        return;
+    }
+    if (++ticksSinceAction_ > kGiveUpTicks) EndDialog(dialog, kDriverGaveUp);
+}
+
+}  // namespace gktest

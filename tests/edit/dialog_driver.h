@@ -1,0 +1,50 @@
+#pragma once
+// Drives real dialogs the way a user does: texts set with their change notification,
+// button clicks, typed characters and keys, and an action run inside a modal loop
+// once the dialog with a given caption has appeared.
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+namespace gktest {
+
+std::string Text(HWND window);
+// WM_SETTEXT; a single-line edit field sends EN_CHANGE for it, as for typing.
+void SetTextNotifying(HWND field, const std::string& text);
+// A click of a push or radio button (BM_CLICK: mouse down and up on the button).
+void Click(HWND button);
+// One typed character, handled at once.
+void TypeChar(HWND field, char c);
+// Characters and keys through the message queue, so the modal loop's dialog navigation sees them.
+void PostKeys(HWND field, const std::string& text);
+void PostKey(HWND window, UINT virtualKey);
+// Handles everything waiting in this thread's queue.
+void PumpPending();
+
+// Runs the action once, inside whatever message loop is running, when a dialog of this
+// thread with the caption is shown. If the dialog is still there long after, it is ended
+// with kDriverGaveUp so that a test fails instead of hanging.
+class DialogDriver {
+public:
+    static constexpr INT_PTR kDriverGaveUp = 0x7e57;
+
+    DialogDriver(std::string caption, std::function<void(HWND)> action);
+    ~DialogDriver();
+    DialogDriver(const DialogDriver&) = delete;
+    DialogDriver& operator=(const DialogDriver&) = delete;
+
+    bool Ran() const { return ran_; }
+
+private:
+    static void CALLBACK OnTick(HWND, UINT, UINT_PTR, DWORD);
+    void Tick();
+
+    std::string caption_;
+    std::function<void(HWND)> action_;
+    UINT_PTR timer_ = 0;
+    bool ran_ = false;
+    int ticksSinceAction_ = 0;
+};
+
+}  // namespace gktest
