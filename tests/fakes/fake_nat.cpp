@@ -164,7 +164,7 @@ HRESULT FakeMapping::EditInternalPort(long internalPort) {
 // --- FakeEnum
 
 Element ObjectElement(FakeMapping& mapping, VARTYPE type) {
-    return Element{S_OK, type, static_cast<IDispatch*>(&mapping)};
+    return Element{S_OK, type, static_cast<IDispatch*>(&mapping), &mapping};
 }
 
 HRESULT FakeEnum::QueryInterface(REFIID iid, void** object) {
@@ -225,7 +225,16 @@ HRESULT FakeCollection::get__NewEnum(IUnknown** result) {
 
 HRESULT FakeCollection::Remove(long externalPort, BSTR protocol) {
     removeCalls.push_back(RemoveCall{externalPort, Text(protocol)});
-    return remove.Take().result;
+    const HRESULT result = remove.Take().result;
+    if (SUCCEEDED(result)) {
+        auto& listed = enumerator.elements;
+        for (auto it = listed.begin(); it != listed.end();) {
+            const bool same = it->mapping && it->mapping->values.externalPort == externalPort &&
+                              it->mapping->values.protocol == removeCalls.back().protocol;
+            it = same ? listed.erase(it) : it + 1;
+        }
+    }
+    return result;
 }
 
 HRESULT FakeCollection::Add(long externalPort, BSTR protocol, long internalPort, BSTR internalClient,
@@ -246,6 +255,7 @@ HRESULT FakeCollection::Add(long externalPort, BSTR protocol, long internalPort,
         created.push_back(std::make_unique<FakeMapping>(values));
         result = created.back().get();
     }
+    if (SUCCEEDED(reply.result) && !reply.nullOut && result) enumerator.elements.push_back(ObjectElement(*result));
     return AnswerObject<IStaticPortMapping>(reply, result, mapping);
 }
 

@@ -142,6 +142,7 @@ struct Element {
     HRESULT result = S_OK;
     VARTYPE type = VT_DISPATCH;
     IUnknown* object = nullptr;  // for VT_DISPATCH and VT_UNKNOWN; other types carry the number 7
+    FakeMapping* mapping = nullptr;  // the fake behind object, when it is one
 };
 Element ObjectElement(FakeMapping& mapping, VARTYPE type = VT_DISPATCH);
 
@@ -212,6 +213,8 @@ public:
     Script newEnum, add, remove;
     // What a successful Add hands back; when unset, a mapping made from the call's
     // arguments (kept in created, with addedDescription in place of the one passed when set).
+    // A successful Add lists the new mapping at the end, a successful Remove takes every
+    // listed mapping with that external port and protocol out, as a router would.
     FakeMapping* addResult = nullptr;
     std::wstring addedDescription;
     std::vector<std::unique_ptr<FakeMapping>> created;

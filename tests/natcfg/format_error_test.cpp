@@ -105,12 +105,16 @@ TEST(ErrorGuard, AddIsTheOneWhoseComBoxSaysError) {
     fakes::FakeRouter router(1);
     router.collection().add.Push(fakes::Fail(E_ACCESSDENIED));
     fakes::MessageBoxRecorder boxes;
-    Portolan configurator;
-    ASSERT_TRUE(configurator.RefreshMappings());
-    PortMapping mapping;
-    mapping.internalClient = L"192.0.2.5";
-    EXPECT_FALSE(configurator.AddMapping(mapping));
-    EXPECT_TRUE(natcfg_test::BoxIs(boxes, 0, "::-2147024891::::Access denied.", "ERROR!", MB_ICONERROR));
+    {
+        Portolan configurator;
+        ASSERT_TRUE(configurator.RefreshMappings());
+        PortMapping mapping;
+        mapping.internalClient = L"192.0.2.5";
+        EXPECT_FALSE(configurator.AddMapping(mapping));
+        EXPECT_TRUE(natcfg_test::BoxIs(boxes, 0, "::-2147024891::::Access denied.", "ERROR!", MB_ICONERROR));
+        EXPECT_EQ(configurator.MappingCount(), 1u);
+    }
+    EXPECT_TRUE(router.Balanced()) << router.Counts();
 }
 
 }  // namespace

@@ -179,9 +179,12 @@ TEST(ReadingAMappingObject, AFailedReadKeepsThatFieldsDefaultOnly) {
 TEST(ReadingAMappingObject, ANullTextDeliveredIsTheEmptyText) {
     FakeRouter router(1);
     router.mapping(0).getters[FakeMapping::ExternalIPAddress].SetStanding(fakes::NullOut());
-    Portolan configurator;
-    ASSERT_TRUE(configurator.RefreshMappings());
-    EXPECT_EQ(configurator.mappings[0].externalIPAddress, L"");
+    {
+        Portolan configurator;
+        ASSERT_TRUE(configurator.RefreshMappings());
+        EXPECT_EQ(configurator.mappings[0].externalIPAddress, L"");
+    }
+    EXPECT_TRUE(router.Balanced()) << router.Counts();
 }
 
 // Router texts have no length limit and are never read as formats.
@@ -192,10 +195,13 @@ TEST(ReadingAMappingObject, LongTextsAndFormatCharactersRoundTripIntact) {
     values.internalClient.assign(64 * 1024, L'c');
     values.internalClient[100] = L'\0';  // a platform string keeps its length
     router.AddListed(values);
-    Portolan configurator;
-    ASSERT_TRUE(configurator.RefreshMappings());
-    EXPECT_EQ(configurator.mappings[0].description, values.description);
-    EXPECT_EQ(configurator.mappings[0].internalClient, values.internalClient);
+    {
+        Portolan configurator;
+        ASSERT_TRUE(configurator.RefreshMappings());
+        EXPECT_EQ(configurator.mappings[0].description, values.description);
+        EXPECT_EQ(configurator.mappings[0].internalClient, values.internalClient);
+    }
+    EXPECT_TRUE(router.Balanced()) << router.Counts();
 }
 
 TEST(ReadingAMappingObject, AppendMappingKeepsOneReferenceBesideItsRecord) {
