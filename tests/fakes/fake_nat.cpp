@@ -58,12 +58,22 @@ HRESULT AnswerObject(const Reply& reply, Interface* object, Interface** out) {
 
 bool Is(REFIID iid, REFIID other) { return IsEqualIID(iid, other) != FALSE; }
 
-FakeNat* installedNat = nullptr;
 NatInstaller* installer = nullptr;
 
 HRESULT CreateInstalledNat(IUPnPNAT** nat) {
-    return AnswerObject<IUPnPNAT>(installer->create.Take(), installedNat, nat);
+    return AnswerObject<IUPnPNAT>(installer->create.Take(), &installer->nat(), nat);
 }
+
+// Without a fake installed, creation fails instead of reaching the platform's
+// UPnPNAT, whose router search would go out onto the machine's network.
+HRESULT RefusePlatformNat(IUPnPNAT** nat) {
+    if (nat) *nat = nullptr;
+    return CO_E_CLASSSTRING;
+}
+
+const struct PlatformNatRefusal {
+    PlatformNatRefusal() { SetNatCreator(&RefusePlatformNat); }
+} platformNatRefusal;
 
 }  // namespace
 
@@ -281,16 +291,14 @@ HRESULT FakeNat::get_StaticPortMappingCollection(IStaticPortMappingCollection** 
     return AnswerObject<IStaticPortMappingCollection>(getCollection.Take(), &collection, result);
 }
 
-NatInstaller::NatInstaller(FakeNat& nat) {
-    installedNat = &nat;
+NatInstaller::NatInstaller(FakeNat& nat) : nat_(nat), outer_(installer) {
     installer = this;
-    SetNatCreator(&CreateInstalledNat);
+    previousCreator_ = SetNatCreator(&CreateInstalledNat);
 }
 
 NatInstaller::~NatInstaller() {
-    SetNatCreator(nullptr);
-    installedNat = nullptr;
-    installer = nullptr;
+    SetNatCreator(previousCreator_);
+    installer = outer_;
 }
 
 // --- FakeRouter

@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "natcfg/natupnp.h"
+#include "natcfg/portolan.h"
 
 namespace fakes {
 
@@ -245,7 +246,10 @@ public:
 };
 
 // Makes the configurator create this NAT object while it lives (create scripts the
-// creation itself); the real creator comes back on destruction.
+// creation itself); installers nest, and the one before comes back on destruction.
+// Linking these fakes also makes creation fail (CO_E_CLASSSTRING) whenever no fake is
+// installed, so no test reaches the platform's UPnPNAT and its router search by accident;
+// a test that means to use the platform's calls SetNatCreator(nullptr) first.
 class NatInstaller {
 public:
     explicit NatInstaller(FakeNat& nat);
@@ -253,7 +257,13 @@ public:
     NatInstaller(const NatInstaller&) = delete;
     NatInstaller& operator=(const NatInstaller&) = delete;
 
+    FakeNat& nat() { return nat_; }
     Script create;
+
+private:
+    FakeNat& nat_;
+    NatInstaller* outer_;
+    NatCreator previousCreator_ = nullptr;
 };
 
 // A whole router in one line: the NAT object with its collection listing count
