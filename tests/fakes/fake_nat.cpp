@@ -297,8 +297,19 @@ NatInstaller::NatInstaller(FakeNat& nat) : nat_(nat), outer_(installer) {
 }
 
 NatInstaller::~NatInstaller() {
-    SetNatCreator(previousCreator_);
-    installer = outer_;
+    if (installer == this) {
+        SetNatCreator(previousCreator_);
+        installer = outer_;
+        return;
+    }
+    // Replaced out of order (a new router made before the old one goes): unlink this one.
+    for (NatInstaller* inner = installer; inner; inner = inner->outer_) {
+        if (inner->outer_ == this) {
+            inner->outer_ = outer_;
+            inner->previousCreator_ = previousCreator_;
+            return;
+        }
+    }
 }
 
 // --- FakeRouter

@@ -7,14 +7,14 @@ namespace {
 MessageBoxRecorder* current = nullptr;
 }
 
-MessageBoxRecorder::MessageBoxRecorder() {
+MessageBoxRecorder::MessageBoxRecorder() : outer_(current) {
     current = this;
     previous_ = ui::SetMessageBoxFunction(&MessageBoxRecorder::Show);
 }
 
 MessageBoxRecorder::~MessageBoxRecorder() {
     ui::SetMessageBoxFunction(previous_);
-    current = nullptr;
+    current = outer_;
 }
 
 int MessageBoxRecorder::Show(HWND owner, const char* text, const char* caption, UINT type) {

@@ -39,6 +39,7 @@ private:
     static int Show(HWND owner, const char* text, const char* caption, UINT type);
     std::deque<int> answers_;
     ui::MessageBoxFunction previous_ = nullptr;
+    MessageBoxRecorder* outer_;  // the recorder this one stands in for while it lives
 };
 
 }  // namespace fakes
