@@ -169,6 +169,9 @@ public:
         else if (name == "startup") Startup(arg(1), arg(2));
         else if (name == "idle-cost") IdleCost(static_cast<DWORD>(number(1, 60)));
         else if (name == "close") Close(static_cast<DWORD>(number(1, kDefaultWaitMs)));
+        else if (name == "windows") PrintWindows();
+        else if (name == "text") Print("TEXT\t" + Escape(WindowText(Control(Current(), static_cast<int>(number(1, 0))))));
+        else if (name == "waittext") WaitText(static_cast<int>(number(1, 0)), arg(2), static_cast<DWORD>(number(3, kDefaultWaitMs)));
         else if (name == "sleep") Sleep(static_cast<DWORD>(number(1, 100)));
         else Fail("unknown step " + name);
     }
@@ -223,7 +226,7 @@ private:
         HWND control = Control(window, id);
         if (!IsWindowEnabled(control)) Fail("control " + std::to_string(id) + " is disabled");
         if (!IsWindowEnabled(window)) Fail("the window of control " + std::to_string(id) + " is disabled");
-        PostMessageA(control, BM_CLICK, 0, 0);
+        PostMessageA(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(control));
     }
 
     void SetText(int id, const std::string& text) {
@@ -294,6 +297,30 @@ private:
         return SendMessageTimeoutA(Main(), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, waitMs, &result) != 0;
     }
 
+    // Waits until a control of the current window shows the text.
+    void WaitText(int id, const std::string& text, DWORD waitMs) {
+        HWND control = Control(Current(), id);
+        const double deadline = NowMs() + waitMs;
+        std::string shown;
+        while ((shown = WindowText(control)) != text) {
+            if (NowMs() > deadline) Fail("control " + std::to_string(id) + " shows \"" + Escape(shown) + "\"");
+            Sleep(50);
+        }
+    }
+
+    // Every top-level window, for a failing scenario's log.
+    static void PrintWindows() {
+        EnumWindows(
+            [](HWND window, LPARAM) -> BOOL {
+                char line[64];
+                std::snprintf(line, sizeof line, "WINDOW\t%lu\t%d\t%d", static_cast<unsigned long>(ProcessOf(window)),
+                              IsWindowVisible(window) ? 1 : 0, IsWindowEnabled(window) ? 1 : 0);
+                Print(line + std::string("\t") + ClassName(window) + "\t" + Escape(WindowText(window)));
+                return TRUE;
+            },
+            0);
+    }
+
     void Alive() {
         if (!Responds(5000)) Fail("the main window does not answer");
         Print("ALIVE");
@@ -301,14 +328,18 @@ private:
 
     // Idle: the window answers, Refresh is enabled again, no box or dialog is open.
     void WaitIdle(DWORD waitMs) {
+        Main();
         const double deadline = NowMs() + waitMs;
         for (;;) {
             if (HWND box = FindBox())
                 Fail("a box is open: " + Escape(WindowText(box)) + "\t" + Escape(WindowText(GetDlgItem(box, kBoxTextId))));
-            bool dialogOpen = false;
-            for (HWND window : TopLevelDialogs(pid_)) dialogOpen = dialogOpen || window != main_;
-            if (!dialogOpen && Responds(1000) && IsWindowEnabled(Control(main_, IDC_REFRESH))) return;
-            if (NowMs() > deadline) Fail("the main window did not become idle");
+            std::string busy;
+            for (HWND window : TopLevelDialogs(pid_))
+                if (window != main_) busy = "the dialog \"" + WindowText(window) + "\" is open";
+            if (busy.empty() && !Responds(1000)) busy = "the main window does not answer";
+            if (busy.empty() && !IsWindowEnabled(Control(main_, IDC_REFRESH))) busy = "Refresh is disabled";
+            if (busy.empty()) return;
+            if (NowMs() > deadline) Fail("the main window did not become idle: " + busy);
             Sleep(20);
         }
     }
