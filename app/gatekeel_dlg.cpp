@@ -1,0 +1,287 @@
+#include "app/gatekeel_dlg.h"
+
+#include <commctrl.h>
+
+#include <new>
+
+#include "app/about_dlg.h"
+#include "app/first_run.h"
+#include "app/mapping_list.h"
+#include "app/tree_items.h"
+#include "res/resource.h"
+#include "ui/app.h"
+#include "ui/message_box.h"
+#include "ui/text.h"
+
+// In the order in which it is searched; the first matching row wins.
+const ui::EventRow<CGatekeelDlg> CGatekeelDlg::kEvents[] = {
+    {WM_SYSCOMMAND, ui::AnyId, ui::AnyCode, &CGatekeelDlg::OnSysCommand},
+    {WM_PAINT, ui::AnyId, ui::AnyCode, &CGatekeelDlg::OnPaint},
+    {WM_QUERYDRAGICON, ui::AnyId, ui::AnyCode, &CGatekeelDlg::OnQueryDragIcon},
+    {WM_COMMAND, IDOK, BN_CLICKED, &CGatekeelDlg::OnDone},
+    {WM_COMMAND, IDC_REFRESH, BN_CLICKED, &CGatekeelDlg::OnRefresh},
+    {WM_NOTIFY, IDC_MAPPING_TREE, static_cast<int>(NM_CLICK), &CGatekeelDlg::OnTreeClick},
+    {WM_COMMAND, IDC_SSDP_BUTTON, BN_CLICKED, &CGatekeelDlg::OnSsdpClicked},
+    {WM_COMMAND, IDC_ADD, BN_CLICKED, &CGatekeelDlg::OnAddClicked},
+    {WM_COMMAND, IDC_EDIT, BN_CLICKED, &CGatekeelDlg::OnEditClicked},
+    {WMU_REFILL_TREE, ui::AnyId, ui::AnyCode, &CGatekeelDlg::OnRefillTree},
+    {WMU_SHOW_MAPPING, ui::AnyId, ui::AnyCode, &CGatekeelDlg::OnShowMapping},
+    {WMU_CLEAR_TREE, ui::AnyId, ui::AnyCode, &CGatekeelDlg::OnClearTree},
+    {WMU_TRAVERSAL_DONE, ui::AnyId, ui::AnyCode, &CGatekeelDlg::OnTraversalDone},
+    {WM_COMMAND, IDC_DELETE, BN_CLICKED, &CGatekeelDlg::OnDeleteClicked},
+    {WM_TIMER, ui::AnyId, ui::AnyCode, &CGatekeelDlg::OnTimer},
+    {WM_SIZE, ui::AnyId, ui::AnyCode, &CGatekeelDlg::OnSize},
+    {WM_GETMINMAXINFO, ui::AnyId, ui::AnyCode, &CGatekeelDlg::OnGetMinMaxInfo},
+};
+
+namespace {
+
+// The tree's place in template 102 and the template's client size, in dialog units.
+constexpr RECT kTreeDialogUnits{7, 106, 253, 177};
+constexpr SIZE kClientDialogUnits{267, 290};
+
+constexpr const char* kOhWell = "Oh well...";
+constexpr const char* kNoRouter = "There appear to be no available (NAT) routers using UPnP.";
+constexpr const char* kNoServices = "There were no services listed by IUPnPNAT.";
+
+void LoadRichEditLibrary() {
+    // Stays loaded for the whole run: the About box's rich edit class lives in it.
+    if (!GetModuleHandleA("RICHED32.DLL")) LoadLibraryA("RICHED32.DLL");
+}
+
+std::string LoadResourceString(UINT id) {
+    const wchar_t* text = nullptr;
+    // With no buffer the call hands out the resource's own text, so no length limit applies.
+    const int length = LoadStringW(ui::ResourceInstance(), id, reinterpret_cast<wchar_t*>(&text), 0);
+    if (length <= 0 || !text) return {};
+    return ui::WideToAnsi(std::wstring_view(text, static_cast<size_t>(length)));
+}
+
+void ShowTreeMapping(HWND tree, uint32_t index, const PortMapping& mapping) {
+    const std::string line = MappingLine(mapping);
+    const uint32_t count = static_cast<uint32_t>(TreeView_GetCount(tree));
+    HTREEITEM item = nullptr;
+    if (count > index) {
+        item = RootItemAt(tree, index);
+        SetTreeItemText(tree, item, line);
+    } else {
+        item = AppendTreeItem(tree, line);
+        SetTreeItemData(tree, item, static_cast<LPARAM>(count));
+    }
+    if (item) SetTreeItemChecked(tree, item, mapping.enabled != 0);
+}
+
+}  // namespace
+
+TreePlacement TreeLayout::PlaceIn(int clientWidth, int clientHeight) const {
+    return {tree.left, tree.top, clientWidth - (client.cx - tree.right), clientHeight - (client.cy - tree.bottom)};
+}
+
+TreeLayout MapTreeLayout(HWND dialog) {
+    TreeLayout layout{kTreeDialogUnits, kClientDialogUnits};
+    MapDialogRect(dialog, &layout.tree);
+    RECT client{0, 0, kClientDialogUnits.cx, kClientDialogUnits.cy};
+    MapDialogRect(dialog, &client);
+    layout.client = {client.right, client.bottom};
+    return layout;
+}
+
+CGatekeelDlg::CGatekeelDlg(service_control_manager& ssdp, HWND parent)
+    : ui::Dialog(IDD_GATEKEEL_DIALOG, parent),
+      appIcon(LoadIconA(ui::ResourceInstance(), MAKEINTRESOURCEA(IDR_MAINFRAME))),
+      ssdp_(ssdp),
+      commands_(*this) {}
+
+CGatekeelDlg::~CGatekeelDlg() {
+    if (Window() && mainWindowHandle == Window()) mainWindowHandle = nullptr;
+}
+
+BOOL CGatekeelDlg::OnInitDialog() {
+    LoadRichEditLibrary();
+    mainWindowHandle = Window();
+    if (ui::App* app = ui::App::Current()) app->SetMainWindow(Window());
+    AddAboutMenuEntry();
+    SendMessageA(Window(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(appIcon));
+    SendMessageA(Window(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(appIcon));
+    RefreshHostStatus();
+    statusTimer = SetTimer(Window(), STATUS_TIMER_ID, STATUS_TIMER_PERIOD_MS, nullptr);
+    ShowFirstRunAbout();
+    return TRUE;
+}
+
+ui::Reply CGatekeelDlg::OnMessage(const ui::Message& message) {
+    // Whatever destroys the window, the enumeration must no longer reach it.
+    if (message.id == WM_DESTROY && mainWindowHandle == Window()) mainWindowHandle = nullptr;
+    return ui::DispatchEvent(*this, kEvents, message);
+}
+
+void CGatekeelDlg::OnCancel() { Close(IDCANCEL); }
+
+void CGatekeelDlg::Close(INT_PTR result) {
+    if (mainWindowHandle == Window()) mainWindowHandle = nullptr;
+    End(result);
+}
+
+void CGatekeelDlg::AddAboutMenuEntry() {
+    const HMENU systemMenu = GetSystemMenu(Window(), FALSE);
+    if (!systemMenu) return;
+    const std::string entry = LoadResourceString(IDS_ABOUTBOX);
+    if (entry.empty()) return;
+    AppendMenuA(systemMenu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuA(systemMenu, MF_STRING, ABOUT_MENU_ID, entry.c_str());
+}
+
+void CGatekeelDlg::ShowFirstRunAbout() {
+    if (TakeFirstRun()) ShowAboutBox();
+}
+
+void CGatekeelDlg::ShowAboutBox() {
+    CAboutDlg about(Window());
+    about.DoModal();
+}
+
+void CGatekeelDlg::SetControlText(int id, const std::string& text) const {
+    if (const HWND control = Control(id)) SetWindowTextA(control, text.c_str());
+}
+
+ui::Reply CGatekeelDlg::OnSysCommand(const ui::Message& message) {
+    if ((message.wParam & 0xFFF0) != ABOUT_MENU_ID) return ui::NotHandled();
+    ShowAboutBox();
+    return ui::Handled();
+}
+
+ui::Reply CGatekeelDlg::OnPaint(const ui::Message&) {
+    if (!IsIconic(Window())) return ui::NotHandled();
+    PAINTSTRUCT paint;
+    const HDC dc = BeginPaint(Window(), &paint);
+    SendMessageA(Window(), WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+    RECT client;
+    GetClientRect(Window(), &client);
+    const int x = (client.right - client.left - GetSystemMetrics(SM_CXICON) + 1) / 2;
+    const int y = (client.bottom - client.top - GetSystemMetrics(SM_CYICON) + 1) / 2;
+    DrawIcon(dc, x, y, appIcon);
+    EndPaint(Window(), &paint);
+    return ui::Handled();
+}
+
+ui::Reply CGatekeelDlg::OnQueryDragIcon(const ui::Message&) {
+    return ui::Handled(reinterpret_cast<LRESULT>(appIcon));
+}
+
+ui::Reply CGatekeelDlg::OnDone(const ui::Message&) {
+    Close(IDOK);
+    return ui::Handled();
+}
+
+ui::Reply CGatekeelDlg::OnRefresh(const ui::Message&) {
+    RefreshCommand();
+    return ui::Handled();
+}
+
+ui::Reply CGatekeelDlg::OnTreeClick(const ui::Message& message) {
+    return ui::Handled(commands_.OnTreeClick(*reinterpret_cast<const NMHDR*>(message.lParam)));
+}
+
+ui::Reply CGatekeelDlg::OnSsdpClicked(const ui::Message&) {
+    OnSsdpButton();
+    return ui::Handled();
+}
+
+ui::Reply CGatekeelDlg::OnAddClicked(const ui::Message&) {
+    commands_.OnAdd();
+    return ui::Handled();
+}
+
+ui::Reply CGatekeelDlg::OnEditClicked(const ui::Message&) {
+    commands_.OnEdit();
+    return ui::Handled();
+}
+
+ui::Reply CGatekeelDlg::OnDeleteClicked(const ui::Message&) {
+    commands_.OnDelete();
+    return ui::Handled();
+}
+
+void CGatekeelDlg::RefreshCommand() {
+    if (!sharedConfigurator) sharedConfigurator = new (std::nothrow) Portolan();  // kept for the whole run
+    Portolan* const configurator = sharedConfigurator;
+    if (!configurator) return;
+    if (!configurator->nat) {
+        ui::ShowArrowCursor();
+        ui::ShowMessageBox(Window(), kNoRouter, kOhWell, MB_ICONEXCLAMATION | MB_OK);
+        return;
+    }
+    if (!configurator->collection) {
+        ui::ShowArrowCursor();
+        ui::ShowMessageBox(Window(), kNoServices, kOhWell, MB_ICONEXCLAMATION | MB_OK);
+        return;
+    }
+    configurator->progressCallback = &TraversalProgress;
+    ui::ShowWaitCursor();
+    EnableControls(FALSE, REFRESH_LOCKED_IDS);
+    configurator->RefreshMappings();
+    EnableControls(TRUE, REFRESH_LOCKED_IDS);
+    ui::ShowArrowCursor();
+}
+
+ui::Reply CGatekeelDlg::OnClearTree(const ui::Message&) {
+    if (const HWND tree = Control(IDC_MAPPING_TREE)) {
+        ui::ShowWaitCursor();
+        TreeView_DeleteAllItems(tree);
+    }
+    return ui::Handled();
+}
+
+ui::Reply CGatekeelDlg::OnShowMapping(const ui::Message& message) {
+    const HWND tree = Control(IDC_MAPPING_TREE);
+    if (!tree || !sharedConfigurator) return ui::Handled();
+    const uint32_t index = static_cast<uint32_t>(message.lParam);
+    ShowTreeMapping(tree, index, sharedConfigurator->GetMapping(index));
+    return ui::Handled();
+}
+
+ui::Reply CGatekeelDlg::OnTraversalDone(const ui::Message&) {
+    ui::ShowArrowCursor();
+    return ui::Handled();
+}
+
+ui::Reply CGatekeelDlg::OnRefillTree(const ui::Message&) {
+    const HWND tree = Control(IDC_MAPPING_TREE);
+    if (!tree) {
+        ui::ShowArrowCursor();
+        ui::ShowMessageBox(Window(), kNoServices, kOhWell, MB_ICONERROR | MB_OK);
+        return ui::Handled();
+    }
+    TreeView_DeleteAllItems(tree);
+    if (!sharedConfigurator) return ui::Handled();  // nothing read yet: the tree stays empty
+    const uint32_t count = sharedConfigurator->MappingCount();
+    for (uint32_t i = 0; i < count; ++i) {
+        const PortMapping& mapping = sharedConfigurator->GetMapping(i);
+        const HTREEITEM item = AppendTreeItem(tree, MappingLine(mapping));
+        if (!item) continue;
+        SetTreeItemData(tree, item, static_cast<LPARAM>(i));
+        SetTreeItemChecked(tree, item, mapping.enabled != 0);
+    }
+    return ui::Handled();
+}
+
+ui::Reply CGatekeelDlg::OnTimer(const ui::Message& message) {
+    if (statusTimer != 0 && message.wParam == statusTimer) RefreshHostStatus();
+    return ui::Handled();
+}
+
+ui::Reply CGatekeelDlg::OnSize(const ui::Message& message) {
+    const HWND tree = Control(IDC_MAPPING_TREE);
+    if (!tree) return ui::Handled();
+    const int width = LOWORD(message.lParam);
+    const int height = HIWORD(message.lParam);
+    const TreePlacement place = MapTreeLayout(Window()).PlaceIn(width, height);
+    SetWindowPos(tree, HWND_TOP, place.x, place.y, place.width, place.height, 0);
+    return ui::Handled();
+}
+
+ui::Reply CGatekeelDlg::OnGetMinMaxInfo(const ui::Message& message) {
+    MINMAXINFO& info = *reinterpret_cast<MINMAXINFO*>(message.lParam);
+    info.ptMinTrackSize = {MIN_TRACK_WIDTH, MIN_TRACK_HEIGHT};
+    return ui::Handled();
+}

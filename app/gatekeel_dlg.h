@@ -1,0 +1,100 @@
+#pragma once
+// The main window: status panel with the SSDP button, the Refresh/Add/Edit/Delete/Done
+// buttons and the mapping tree, routed through one ordered event table.
+#include <windows.h>
+
+#include <string>
+
+#include "diag/service_control_manager.h"
+#include "edit/mapping_commands.h"
+#include "ui/dialog.h"
+
+constexpr UINT_PTR STATUS_TIMER_ID = 31415;
+constexpr UINT STATUS_TIMER_PERIOD_MS = 1000;
+constexpr UINT ABOUT_MENU_ID = 0x10;
+constexpr LONG MIN_TRACK_WIDTH = 417;
+constexpr LONG MIN_TRACK_HEIGHT = 508;
+constexpr int REFRESH_LOCKED_IDS[] = {1010, 1011, 1012, 1, 1000};
+constexpr DWORD SSDP_CHANGE_LIMIT_MS = 60000;
+
+// Where the tree goes for a client area of the given size, in pixels.
+struct TreePlacement {
+    int x;
+    int y;
+    int width;
+    int height;
+};
+
+// The tree's template position and the dialog's client size, both in pixels for this dialog's font,
+// from which the tree keeps its left/top position and its right/bottom margins on resize.
+struct TreeLayout {
+    RECT tree;     // left, top, width (as right), height (as bottom)
+    SIZE client;   // the template's client size
+
+    TreePlacement PlaceIn(int clientWidth, int clientHeight) const;
+};
+
+// The layout of dialog 102 mapped from its dialog units with MapDialogRect.
+TreeLayout MapTreeLayout(HWND dialog);
+
+// The operating-system verdict for a version number (platform << 16 | major << 8 | minor).
+std::string OsVerdictText(uint32_t versionNumber);
+
+class HostNetworkInfo;
+// The DHCP verdict over the adapters the info object has loaded.
+std::string DhcpVerdictText(HostNetworkInfo& info);
+
+class CGatekeelDlg : public ui::Dialog {
+public:
+    // The dialog drives the SSDP service through ssdp, which outlives it.
+    explicit CGatekeelDlg(service_control_manager& ssdp, HWND parent = nullptr);
+    ~CGatekeelDlg() override;
+
+    void RefreshHostStatus();
+    void OnSsdpButton();
+
+    UINT_PTR StatusTimer() const { return statusTimer; }
+    bool SsdpRunning() const { return ssdp_running; }
+    HICON AppIcon() const { return appIcon; }
+
+protected:
+    BOOL OnInitDialog() override;
+    ui::Reply OnMessage(const ui::Message& message) override;
+    void OnCancel() override;
+
+private:
+    ui::Reply OnSysCommand(const ui::Message& message);
+    ui::Reply OnPaint(const ui::Message& message);
+    ui::Reply OnQueryDragIcon(const ui::Message& message);
+    ui::Reply OnDone(const ui::Message& message);
+    ui::Reply OnRefresh(const ui::Message& message);
+    ui::Reply OnTreeClick(const ui::Message& message);
+    ui::Reply OnSsdpClicked(const ui::Message& message);
+    ui::Reply OnAddClicked(const ui::Message& message);
+    ui::Reply OnEditClicked(const ui::Message& message);
+    ui::Reply OnRefillTree(const ui::Message& message);
+    ui::Reply OnShowMapping(const ui::Message& message);
+    ui::Reply OnClearTree(const ui::Message& message);
+    ui::Reply OnTraversalDone(const ui::Message& message);
+    ui::Reply OnDeleteClicked(const ui::Message& message);
+    ui::Reply OnTimer(const ui::Message& message);
+    ui::Reply OnSize(const ui::Message& message);
+    ui::Reply OnGetMinMaxInfo(const ui::Message& message);
+
+    void AddAboutMenuEntry();
+    void ShowFirstRunAbout();
+    void ShowAboutBox();
+    void RefreshCommand();
+    void ShowSsdpPanel();
+    void SetControlText(int id, const std::string& text) const;
+    // Ends the dialog; the enumeration that may be running goes on without the window.
+    void Close(INT_PTR result);
+
+    static const ui::EventRow<CGatekeelDlg> kEvents[];
+
+    UINT_PTR statusTimer = 0;
+    HICON appIcon = nullptr;
+    service_control_manager& ssdp_;
+    bool ssdp_running = false;
+    MappingCommands commands_;
+};
