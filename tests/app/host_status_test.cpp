@@ -227,7 +227,7 @@ TEST_F(SsdpPanelTest, OneTickCostsLittleCpu) {
     const double perTick = micros / kTicks;
     std::cout << "RefreshHostStatus: " << perTick << " us CPU per tick over " << kTicks << " ticks\n";
     RecordProperty("cpu_us_per_tick", std::to_string(perTick));
-    EXPECT_LT(perTick, 5000.0);  // a tick a second must stay far below the second it has
+    EXPECT_LT(perTick, 20000.0);  // under 2 % of the second between two ticks
     ExpectPanel("Stop SSDP", true, kRunning);
 }
 

@@ -1,0 +1,93 @@
+// The main dialog hands Add, Edit, Delete and the tree's check-box clicks to the mapping commands.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <commctrl.h>
+
+#include "app/tree_items.h"
+#include "res/resource.h"
+#include "tests/app/main_dialog_fixture.h"
+
+namespace {
+
+constexpr const char* kAddEditCaption = "Add Or Edit Server/Service";
+
+class CommandsRoutingTest : public MainDialogFixture {
+protected:
+    void SetUpRouter(size_t count) {
+        Router(count);
+        Create();
+        Click(IDC_REFRESH);
+        ASSERT_EQ(TreeView_GetCount(Tree()), count);
+    }
+    HTREEITEM ItemAt(uint32_t position) { return RootItemAt(Tree(), position); }
+};
+
+TEST_F(CommandsRoutingTest, AddAndEditOpenTheAddEditDialog) {
+    SetUpRouter(2);
+    TreeView_SelectItem(Tree(), ItemAt(1));
+    for (int id : {IDC_ADD, IDC_EDIT}) {
+        SCOPED_TRACE(id);
+        gui_test::ModalCloser closer(kAddEditCaption, IDCANCEL);
+        Click(id);
+        EXPECT_EQ(closer.Closed(), 1);
+    }
+    EXPECT_TRUE(router_->collection().addCalls.empty());
+    EXPECT_TRUE(boxes_.boxes.empty());
+}
+
+TEST_F(CommandsRoutingTest, DeleteAsksAboutTheSelectedMapping) {
+    SetUpRouter(3);
+    TreeView_SelectItem(Tree(), ItemAt(2));
+    boxes_.Answer(IDCANCEL);
+    Click(IDC_DELETE);
+    ASSERT_EQ(boxes_.boxes.size(), 1u);
+    EXPECT_EQ(boxes_.boxes[0].caption, "Careful!");
+    EXPECT_NE(boxes_.boxes[0].text.find(TreeItemText(Tree(), ItemAt(2))), std::string::npos);
+    EXPECT_EQ(boxes_.boxes[0].owner, Window());
+    EXPECT_TRUE(router_->collection().removeCalls.empty());
+}
+
+TEST_F(CommandsRoutingTest, ADeleteThatSucceedsRefillsTheTree) {
+    SetUpRouter(3);
+    TreeView_SelectItem(Tree(), ItemAt(0));
+    Click(IDC_DELETE);  // the recorder answers OK
+    gui_test::PumpPending();
+    ASSERT_EQ(router_->collection().removeCalls.size(), 1u);
+    EXPECT_EQ(TreeView_GetCount(Tree()), 2u);
+    EXPECT_EQ(TreeItemText(Tree(), ItemAt(0)), MappingLine(sharedConfigurator->mappings[0]));
+}
+
+TEST_F(CommandsRoutingTest, AClickOnACheckBoxTogglesTheMapping) {
+    SetUpRouter(3);
+    const HTREEITEM item = ItemAt(1);
+    ASSERT_FALSE(IsTreeItemChecked(Tree(), item));  // mapping 1 is disabled
+    RECT text;
+    ASSERT_TRUE(TreeView_GetItemRect(Tree(), item, &text, TRUE));
+    // Find a point on the item's state icon, left of its text.
+    TVHITTESTINFO hit{};
+    for (hit.pt = {0, (text.top + text.bottom) / 2}; hit.pt.x < text.left; ++hit.pt.x) {
+        if (TreeView_HitTest(Tree(), &hit) == item && (hit.flags & TVHT_ONITEMSTATEICON)) break;
+    }
+    ASSERT_LT(hit.pt.x, text.left) << "no state icon found";
+    POINT screen = hit.pt;
+    ClientToScreen(Tree(), &screen);
+    if (!SetCursorPos(screen.x, screen.y)) GTEST_SKIP() << "the cursor cannot be placed on this display";
+    POINT now;
+    GetCursorPos(&now);
+    if (now.x != screen.x || now.y != screen.y) GTEST_SKIP() << "the cursor did not move on this display";
+    gui_test::Probe probe;
+    LRESULT result = -1;  // what the dialog answers the tree
+    // The click's position is that of the message being handled, as for a real click.
+    probe.Post([&] {
+        NMHDR header{Tree(), IDC_MAPPING_TREE, static_cast<UINT>(NM_CLICK)};
+        result = SendMessageA(Window(), WM_NOTIFY, IDC_MAPPING_TREE, reinterpret_cast<LPARAM>(&header));
+    });
+    gui_test::PumpPending();
+    EXPECT_EQ(result, 0);  // the command's result: let the tree flip the mark
+    EXPECT_EQ(router_->mapping(1).enableStates.size(), 1u);
+    EXPECT_TRUE(router_->mapping(0).enableStates.empty());
+}
+
+}  // namespace
