@@ -183,11 +183,20 @@ private:
     ui::UniqueHandleObject process_;
 
     HWND Main() {
-        if (!main_) FindMain(kDefaultWaitMs);
-        if (!IsWindow(main_)) Fail("the main window is gone");
+        if (!main_ || !IsWindow(main_)) FindMain(kDefaultWaitMs);
         return main_;
     }
+
+public:
+    // A new batch of steps starts at the main window, as a new run would.
+    void BeginBatch() {
+        if (main_ && !IsWindow(main_)) main_ = nullptr;
+        current_ = main_;
+    }
+
+private:
     HWND Current() {
+        if (!current_) Main();
         if (!current_ || !IsWindow(current_)) Fail("no current dialog or box");
         return current_;
     }
@@ -532,20 +541,48 @@ private:
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    _setmode(_fileno(stdout), _O_BINARY);  // plain \n line ends for the shell
+namespace {
+
+bool RunBatch(Driver& driver, const std::vector<std::string>& words) {
     std::vector<std::vector<std::string>> steps(1);
-    for (int i = 1; i < argc; ++i) {
-        if (std::string(argv[i]) == "--") steps.emplace_back();
-        else steps.back().emplace_back(argv[i]);
+    for (const std::string& word : words) {
+        if (word == "--") steps.emplace_back();
+        else steps.back().push_back(word);
     }
-    Driver driver;
+    driver.BeginBatch();
     try {
         for (const auto& step : steps)
             if (!step.empty()) driver.Run(step);
     } catch (const Failure& failure) {
         Print("FAIL\t" + failure.why);
-        return 1;
+        return false;
     }
-    return 0;
+    return true;
+}
+
+}  // namespace
+
+// "driver serve" reads one batch per line, words separated by tabs, and ends each
+// answer with "DONE": one process for a whole scenario, since each Wine start costs a second.
+int main(int argc, char** argv) {
+    _setmode(_fileno(stdout), _O_BINARY);  // plain \n line ends for the shell
+    Driver driver;
+    if (argc == 2 && std::string(argv[1]) == "serve") {
+        _setmode(_fileno(stdin), _O_BINARY);
+        std::string line;
+        int c;
+        for (;;) {
+            line.clear();
+            while ((c = std::getchar()) != EOF && c != '\n') line += static_cast<char>(c);
+            if (c == EOF && line.empty()) return 0;
+            std::vector<std::string> words(1);
+            for (char ch : line) {
+                if (ch == '\t') words.emplace_back();
+                else words.back() += ch;
+            }
+            RunBatch(driver, words);
+            Print("DONE");
+        }
+    }
+    return RunBatch(driver, std::vector<std::string>(argv + 1, argv + argc)) ? 0 : 1;
 }
