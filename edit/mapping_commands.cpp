@@ -166,7 +166,8 @@ LRESULT MappingCommands::OnTreeClick(const NMHDR& header) {
     TreeView_SelectItem(tree, hit.hItem);
     const auto index = static_cast<uint32_t>(TreeItemData(tree, hit.hItem));
     Portolan* configurator = sharedConfigurator;
-    if (configurator && configurator->Enable(index, wasChecked ? 0 : 1)) return 0;
+    if (!configurator) return 0;  // items exist only after a refresh made one
+    if (configurator->Enable(index, wasChecked ? 0 : 1)) return 0;
 
     Box("Failure in changing state. :(", "DARN!", MB_ICONERROR);
     return 1;  // keeps the tree from flipping the check mark the router did not take
