@@ -71,6 +71,7 @@ int Fail(const char* what, HRESULT hr) {
 
 int main() {
     _setmode(_fileno(stdout), _O_BINARY);  // plain \n line ends for the shell
+    _setmode(_fileno(stderr), _O_BINARY);
     if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return Fail("CoInitializeEx", E_FAIL);
     LARGE_INTEGER frequency, start, end;
     QueryPerformanceFrequency(&frequency);
