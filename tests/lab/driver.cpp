@@ -167,7 +167,6 @@ public:
         else if (name == "sysmsg") SystemMessage(static_cast<HRESULT>(std::strtoul(arg(1).c_str(), nullptr, 16)));
         else if (name == "time-refresh") TimeRefresh(number(1, 0), static_cast<DWORD>(number(2, 300000)));
         else if (name == "startup") Startup(arg(1), arg(2));
-        else if (name == "idle-cost") IdleCost(static_cast<DWORD>(number(1, 60)));
         else if (name == "close") Close(static_cast<DWORD>(number(1, kDefaultWaitMs)));
         else if (name == "windows") PrintWindows();
         else if (name == "text") Print("TEXT\t" + Escape(WindowText(Control(Current(), static_cast<int>(number(1, 0))))));
@@ -507,26 +506,6 @@ private:
         if (WaitForSingleObject(info.hProcess, 20000) != WAIT_OBJECT_0) Fail(exe + " did not end");
         char line[64];
         std::snprintf(line, sizeof line, "STARTUP_MS\t%.1f", elapsed);
-        Print(line);
-    }
-
-    static double CpuMs(HANDLE process) {
-        FILETIME created, exited, kernel, user;
-        if (!GetProcessTimes(process, &created, &exited, &kernel, &user)) Fail("GetProcessTimes failed");
-        auto ticks = [](FILETIME t) { return (static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
-        return static_cast<double>(ticks(kernel) + ticks(user)) / 10000.0;
-    }
-
-    // CPU time the idle program spends, per one-second status tick.
-    void IdleCost(DWORD seconds) {
-        Main();
-        const double cpuStart = CpuMs(process_.get());
-        const double start = NowMs();
-        Sleep(seconds * 1000);
-        const double ticks = (NowMs() - start) / 1000.0;
-        const double cpu = CpuMs(process_.get()) - cpuStart;
-        char line[96];
-        std::snprintf(line, sizeof line, "IDLE_US_PER_TICK\t%.0f\tticks\t%.0f", 1000.0 * cpu / ticks, ticks);
         Print(line);
     }
 
