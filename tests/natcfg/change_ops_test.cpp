@@ -130,7 +130,8 @@ TEST_F(Changes, AListedRecordWithoutClientNeverBlocksAnAdd) {
     EXPECT_EQ(router.collection().addCalls.size(), 1u);
 }
 
-struct AddFailure {
+// A platform answer, the operation's result and the one box it brings.
+struct BoxOutcome {
     const char* name;
     fakes::Reply reply;
     bool result;
@@ -140,7 +141,7 @@ struct AddFailure {
 };
 
 TEST_F(Changes, AddOutcomesWithTheirBoxAndUnchangedLists) {
-    const AddFailure cases[] = {
+    const BoxOutcome cases[] = {
         {"busy", fakes::Fail(BUSY_RESULT), true, kInUse, "Look Closer!", MB_OK},
         {"refused", fakes::Fail(E_ACCESSDENIED), false, nullptr, "ERROR!", MB_ICONERROR},
         {"refused with error info", fakes::FailWithErrorInfo(E_ACCESSDENIED, L"router says no", L"router"), false,
@@ -148,7 +149,7 @@ TEST_F(Changes, AddOutcomesWithTheirBoxAndUnchangedLists) {
         {"no object", fakes::NullOut(), false, "Null poStaticPortMapping:AddMapping", "ForTob!", MB_ICONERROR},
         {"out of memory", fakes::ThrowOutOfMemory(), false, "Unknown error:AddMapping", "ERROR!", MB_ICONERROR},
     };
-    for (const AddFailure& c : cases) {
+    for (const BoxOutcome& c : cases) {
         SCOPED_TRACE(c.name);
         router.collection().add.Push(c.reply);
         boxes.boxes.clear();
@@ -214,21 +215,13 @@ TEST_F(Changes, EditInternalPortReplacesTheRecordsPortOnSuccess) {
 }
 
 // Both edits share their outcomes: busy keeps the record, a failure shows the COM box.
-struct EditOutcome {
-    const char* name;
-    fakes::Reply reply;
-    bool result;
-    const char* text;  // nullptr: the composed text of E_ACCESSDENIED
-    const char* caption;
-    UINT type;
-};
 
 TEST_F(Changes, EditOutcomesKeepTheRecordAndShowTheirBox) {
-    const EditOutcome outcomes[] = {
+    const BoxOutcome outcomes[] = {
         {"busy", fakes::Fail(BUSY_RESULT), true, kInUse, "Look Closer!", MB_OK},
         {"refused", fakes::Fail(E_ACCESSDENIED), false, nullptr, "COM ERROR!", MB_ICONERROR},
     };
-    for (const EditOutcome& c : outcomes) {
+    for (const BoxOutcome& c : outcomes) {
         SCOPED_TRACE(c.name);
         for (const bool client : {true, false}) {
             SCOPED_TRACE(client ? "EditInternalClient" : "EditInternalPort");
