@@ -51,14 +51,24 @@ gk_start_xvfb() {
   return 1
 }
 
+# Whether the X window manager manages Wine's windows. Test displays have none, and
+# Wine then waits 2 s for one at every window's destruction; a user's desktop has one.
+GK_WINE_MANAGED=${GK_WINE_MANAGED:-N}
+
+# Sets it in the prefix of the environment; a command prefix (ip netns exec ..., env ...) may go first.
+gk_set_window_management() {
+  "$@" wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d "$GK_WINE_MANAGED" /f >/dev/null 2>&1 || true
+}
+
 # The throwaway prefix, made once per build tree.
 gk_prepare_prefix() {
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     gk_log "creating Wine prefix $WINEPREFIX"
     mkdir -p "$WINEPREFIX"
     wineboot -i >/dev/null 2>&1 || true
-    wineserver -w
   fi
+  gk_set_window_management
+  wineserver -w
 }
 
 # One persistent wineserver for the run, so each test process starts quickly.
