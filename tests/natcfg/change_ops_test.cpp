@@ -17,6 +17,9 @@ namespace {
 constexpr char kInUse[] = "The  mapping is already in use!";
 const std::vector<int32_t> kListed = {8000, 8001, 8002};
 
+// The composed text of E_ACCESSDENIED, as the guard shows it.
+bool IsAccessDeniedText(const std::string& text) { return text.rfind("::-2147024891::::", 0) == 0; }
+
 class Changes : public testing::Test {
 protected:
     void SetUp() override {
@@ -44,8 +47,6 @@ protected:
         mapping.internalClient = L"192.0.2.50";
         return mapping;
     }
-    // The composed text of E_ACCESSDENIED, as the guard shows it.
-    static bool IsAccessDeniedText(const std::string& text) { return text.rfind("::-2147024891::::", 0) == 0; }
 
     FakeRouter router{3};
     fakes::MessageBoxRecorder boxes;
@@ -140,6 +141,18 @@ struct BoxOutcome {
     UINT type;
 };
 
+// The recorder holds exactly the outcome's box.
+void ExpectOutcomeBox(const fakes::MessageBoxRecorder& boxes, const BoxOutcome& c) {
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    if (c.text) {
+        EXPECT_TRUE(BoxIs(boxes, 0, c.text, c.caption, c.type));
+        return;
+    }
+    EXPECT_TRUE(IsAccessDeniedText(boxes.boxes[0].text)) << boxes.boxes[0].text;
+    EXPECT_EQ(boxes.boxes[0].caption, c.caption);
+    EXPECT_EQ(boxes.boxes[0].type, c.type);
+}
+
 TEST_F(Changes, AddOutcomesWithTheirBoxAndUnchangedLists) {
     const BoxOutcome cases[] = {
         {"busy", fakes::Fail(BUSY_RESULT), true, kInUse, "Look Closer!", MB_OK},
@@ -154,14 +167,7 @@ TEST_F(Changes, AddOutcomesWithTheirBoxAndUnchangedLists) {
         router.collection().add.Push(c.reply);
         boxes.boxes.clear();
         EXPECT_EQ(configurator->AddMapping(NewMapping()), c.result);
-        ASSERT_EQ(boxes.boxes.size(), 1u);
-        if (c.text) {
-            EXPECT_TRUE(BoxIs(boxes, 0, c.text, c.caption, c.type));
-        } else {
-            EXPECT_TRUE(IsAccessDeniedText(boxes.boxes[0].text)) << boxes.boxes[0].text;
-            EXPECT_EQ(boxes.boxes[0].caption, c.caption);
-            EXPECT_EQ(boxes.boxes[0].type, c.type);
-        }
+        ASSERT_NO_FATAL_FAILURE(ExpectOutcomeBox(boxes, c));
         EXPECT_TRUE(ListsMatch(*configurator, Listed({0, 1, 2})));
     }
 }
@@ -230,13 +236,7 @@ TEST_F(Changes, EditOutcomesKeepTheRecordAndShowTheirBox) {
             (client ? target.editInternalClient : target.editInternalPort).Push(c.reply);
             EXPECT_EQ(client ? configurator->EditInternalClient(1, "192.0.2.99") : configurator->EditInternalPort(1, 99),
                       c.result);
-            ASSERT_EQ(boxes.boxes.size(), 1u);
-            if (c.text) {
-                EXPECT_TRUE(BoxIs(boxes, 0, c.text, c.caption, c.type));
-            } else {
-                EXPECT_TRUE(IsAccessDeniedText(boxes.boxes[0].text)) << boxes.boxes[0].text;
-                EXPECT_EQ(boxes.boxes[0].caption, c.caption);
-            }
+            ASSERT_NO_FATAL_FAILURE(ExpectOutcomeBox(boxes, c));
             EXPECT_EQ(configurator->mappings[1].internalClient, L"192.0.2.11");
             EXPECT_EQ(configurator->mappings[1].internalPort, 81);
         }
