@@ -5,6 +5,7 @@
 
 #include "res/resource.h"
 #include "ui/app.h"
+#include "ui/flag_scope.h"
 #include "ui/message_box.h"
 #include "ui/text.h"
 
@@ -58,19 +59,6 @@ std::string WithInserts(std::string text, const std::string& first, const std::s
     return text;
 }
 
-// Sets a flag for the life of the object and puts the previous value back.
-class FlagScope {
-public:
-    explicit FlagScope(bool& flag) : flag_(flag), previous_(flag) { flag_ = true; }
-    ~FlagScope() { flag_ = previous_; }
-    FlagScope(const FlagScope&) = delete;
-    FlagScope& operator=(const FlagScope&) = delete;
-
-private:
-    bool& flag_;
-    bool previous_;
-};
-
 }  // namespace
 
 const ui::EventRow<CAddEditDlg> CAddEditDlg::kEvents[] = {
@@ -104,7 +92,7 @@ ui::Reply CAddEditDlg::OnMessage(const ui::Message& message) {
 }
 
 bool CAddEditDlg::ExchangeData(Direction direction) {
-    FlagScope exchanging(exchanging_);
+    const ui::FlagScope exchanging(exchanging_);
     if (!ExchangePort(direction, IDC_EXTERNAL_PORT, externalPort)) return false;
     if (!ExchangePort(direction, IDC_INTERNAL_PORT, internalPort)) return false;
     ExchangeText(direction, IDC_DESCRIPTION, description);

@@ -44,6 +44,7 @@ private:
 using UniqueHKey = UniqueHandle<HKEY, &::RegCloseKey>;
 using UniqueScHandle = UniqueHandle<SC_HANDLE, &::CloseServiceHandle>;
 using UniqueHLocal = UniqueHandle<HLOCAL, &::LocalFree>;
+using UniqueHGlobal = UniqueHandle<HGLOBAL, &::GlobalFree>;
 using UniqueHandleObject = UniqueHandle<HANDLE, &::CloseHandle>;
 using UniqueHModule = UniqueHandle<HMODULE, &::FreeLibrary>;
 
