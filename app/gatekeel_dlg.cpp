@@ -10,6 +10,8 @@
 #include "app/tree_items.h"
 #include "res/resource.h"
 #include "ui/app.h"
+#include "ui/clipboard.h"
+#include "ui/flag_scope.h"
 #include "ui/message_box.h"
 #include "ui/text.h"
 
@@ -32,6 +34,9 @@ const ui::EventRow<CGatekeelDlg> CGatekeelDlg::kEvents[] = {
     {WM_TIMER, ui::AnyId, ui::AnyCode, &CGatekeelDlg::OnTimer},
     {WM_SIZE, ui::AnyId, ui::AnyCode, &CGatekeelDlg::OnSize},
     {WM_GETMINMAXINFO, ui::AnyId, ui::AnyCode, &CGatekeelDlg::OnGetMinMaxInfo},
+    {WM_NOTIFY, IDC_MAPPING_TREE, static_cast<int>(NM_DBLCLK), &CGatekeelDlg::OnTreeDoubleClick},
+    {WM_COMMAND, ID_TOGGLE_MAPPING, ui::AnyCode, &CGatekeelDlg::OnToggleMapping},
+    {WM_COMMAND, ID_COPY_MAPPING, ui::AnyCode, &CGatekeelDlg::OnCopyMapping},
 };
 
 namespace {
@@ -39,6 +44,8 @@ namespace {
 // The tree's place in template 102 and the template's client size, in dialog units.
 constexpr RECT kTreeDialogUnits{7, 106, 253, 177};
 constexpr SIZE kClientDialogUnits{267, 290};
+// The DPI the fixed pixel sizes are given for.
+constexpr int kBaseDpi = 96;
 
 constexpr const char* kOhWell = "Oh well...";
 constexpr const char* kNoRouter = "There appear to be no available (NAT) routers using UPnP.";
@@ -77,6 +84,13 @@ TreePlacement TreeLayout::PlaceIn(int clientWidth, int clientHeight) const {
     return {tree.left, tree.top, clientWidth - (client.cx - tree.right), clientHeight - (client.cy - tree.bottom)};
 }
 
+int ScaleToScreenDpi(int pixels) {
+    const HDC screen = GetDC(nullptr);
+    const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : kBaseDpi;
+    if (screen) ReleaseDC(nullptr, screen);
+    return MulDiv(pixels, dpi > 0 ? dpi : kBaseDpi, kBaseDpi);
+}
+
 TreeLayout MapTreeLayout(HWND dialog) {
     TreeLayout layout{kTreeDialogUnits, kClientDialogUnits};
     MapDialogRect(dialog, &layout.tree);
@@ -90,7 +104,7 @@ CGatekeelDlg::CGatekeelDlg(service_control_manager& ssdp, HWND parent)
     : ui::Dialog(IDD_GATEKEEL_DIALOG, parent),
       appIcon(LoadIconA(ui::ResourceInstance(), MAKEINTRESOURCEA(IDR_MAINFRAME))),
       ssdp_(ssdp),
-      commands_(*this) {}
+      commands_(*this, commandRunning_) {}
 
 CGatekeelDlg::~CGatekeelDlg() {
     if (Window() && mainWindowHandle == Window()) mainWindowHandle = nullptr;
@@ -105,6 +119,7 @@ BOOL CGatekeelDlg::OnInitDialog() {
     SendMessageA(Window(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(appIcon));
     RefreshHostStatus();
     statusTimer = SetTimer(Window(), STATUS_TIMER_ID, STATUS_TIMER_PERIOD_MS, nullptr);
+    keys_ = std::make_unique<ui::InputFilter>(Window(), static_cast<ui::InputTranslator&>(*this));
     ShowFirstRunAbout();
     return TRUE;
 }
@@ -202,8 +217,18 @@ ui::Reply CGatekeelDlg::OnDeleteClicked(const ui::Message&) {
     return ui::Handled();
 }
 
+void CGatekeelDlg::CreateConfigurator() {
+    // Its boxes have no owner, so the window is locked as for an enumeration, and nothing
+    // that reaches it meanwhile may start a second one.
+    const ui::FlagScope running(commandRunning_);
+    EnableControls(FALSE, REFRESH_LOCKED_IDS);
+    sharedConfigurator = new (std::nothrow) Portolan();  // kept for the whole run
+    EnableControls(TRUE, REFRESH_LOCKED_IDS);
+}
+
 void CGatekeelDlg::RefreshCommand() {
-    if (!sharedConfigurator) sharedConfigurator = new (std::nothrow) Portolan();  // kept for the whole run
+    if (commandRunning_) return;
+    if (!sharedConfigurator) CreateConfigurator();
     Portolan* const configurator = sharedConfigurator;
     if (!configurator) return;
     if (!configurator->nat) {
@@ -282,6 +307,63 @@ ui::Reply CGatekeelDlg::OnSize(const ui::Message& message) {
 
 ui::Reply CGatekeelDlg::OnGetMinMaxInfo(const ui::Message& message) {
     MINMAXINFO& info = *reinterpret_cast<MINMAXINFO*>(message.lParam);
-    info.ptMinTrackSize = {MIN_TRACK_WIDTH, MIN_TRACK_HEIGHT};
+    info.ptMinTrackSize = {ScaleToScreenDpi(MIN_TRACK_WIDTH), ScaleToScreenDpi(MIN_TRACK_HEIGHT)};
     return ui::Handled();
+}
+
+ui::Reply CGatekeelDlg::OnTreeDoubleClick(const ui::Message& message) {
+    return ui::Handled(commands_.OnTreeDoubleClick(*reinterpret_cast<const NMHDR*>(message.lParam)));
+}
+
+ui::Reply CGatekeelDlg::OnToggleMapping(const ui::Message&) {
+    commands_.OnToggleSelected();
+    return ui::Handled();
+}
+
+ui::Reply CGatekeelDlg::OnCopyMapping(const ui::Message&) {
+    CopySelectedLine();
+    return ui::Handled();
+}
+
+void CGatekeelDlg::CopySelectedLine() const {
+    const HWND tree = Control(IDC_MAPPING_TREE);
+    const HTREEITEM selected = tree ? TreeView_GetSelection(tree) : nullptr;
+    if (selected) ui::CopyTextToClipboard(Window(), TreeItemText(tree, selected));
+}
+
+bool CGatekeelDlg::TranslateInput(const MSG& message) {
+    if (message.message != WM_KEYDOWN) return false;
+    const HWND tree = Control(IDC_MAPPING_TREE);
+    const bool onTree = tree && message.hwnd == tree;
+    int command = 0;
+    switch (message.wParam) {
+    case VK_F5:
+        command = IDC_REFRESH;
+        break;
+    case VK_DELETE:
+        if (onTree) command = IDC_DELETE;
+        break;
+    case VK_SPACE:
+        if (onTree) command = ID_TOGGLE_MAPPING;
+        break;
+    case 'C':
+        if (onTree && GetKeyState(VK_CONTROL) < 0) command = ID_COPY_MAPPING;
+        break;
+    default:
+        break;
+    }
+    if (command == 0) return false;
+    // A held key repeats its key-down; one press is one action, and the repeats must not
+    // reach the tree either (it would flip the mark on its own).
+    const bool repeated = (message.lParam & (1 << 30)) != 0;
+    if (!repeated) PostKeyCommand(command);
+    return true;
+}
+
+void CGatekeelDlg::PostKeyCommand(int id) {
+    // A key stands for its button exactly: a disabled button's key does nothing.
+    const HWND button = Control(id);
+    if (button && !IsWindowEnabled(button)) return;
+    const WORD code = button ? BN_CLICKED : 1;  // 1: a command from a key, as accelerators send it
+    PostMessageA(Window(), WM_COMMAND, MAKEWPARAM(id, code), reinterpret_cast<LPARAM>(button));
 }

@@ -3,15 +3,18 @@
 // buttons and the mapping tree, routed through one ordered event table.
 #include <windows.h>
 
+#include <memory>
 #include <string>
 
 #include "diag/service_control_manager.h"
 #include "edit/mapping_commands.h"
 #include "ui/dialog.h"
+#include "ui/input_filter.h"
 
 constexpr UINT_PTR STATUS_TIMER_ID = 31415;
 constexpr UINT STATUS_TIMER_PERIOD_MS = 1000;
 constexpr UINT ABOUT_MENU_ID = 0x10;
+// The smallest outer size, in pixels at 96 DPI; scaled to the screen's DPI.
 constexpr LONG MIN_TRACK_WIDTH = 417;
 constexpr LONG MIN_TRACK_HEIGHT = 508;
 constexpr int REFRESH_LOCKED_IDS[] = {1010, 1011, 1012, 1, 1000};
@@ -44,7 +47,10 @@ class HostNetworkInfo;
 // The DHCP verdict over the adapters the info object has loaded.
 std::string DhcpVerdictText(HostNetworkInfo& info);
 
-class CGatekeelDlg : public ui::Dialog {
+// Pixels given for 96 DPI, at the DPI of the screen the program runs on.
+int ScaleToScreenDpi(int pixels);
+
+class CGatekeelDlg : public ui::Dialog, private ui::InputTranslator {
 public:
     // The dialog drives the SSDP service through ssdp, which outlives it.
     explicit CGatekeelDlg(service_control_manager& ssdp, HWND parent = nullptr);
@@ -80,7 +86,15 @@ private:
     ui::Reply OnTimer(const ui::Message& message);
     ui::Reply OnSize(const ui::Message& message);
     ui::Reply OnGetMinMaxInfo(const ui::Message& message);
+    ui::Reply OnTreeDoubleClick(const ui::Message& message);
+    ui::Reply OnToggleMapping(const ui::Message& message);
+    ui::Reply OnCopyMapping(const ui::Message& message);
 
+    // F5, and Delete, Space and Ctrl+C on the tree, become the commands they stand for.
+    bool TranslateInput(const MSG& message) override;
+    void PostKeyCommand(int id);
+    void CopySelectedLine() const;
+    void CreateConfigurator();
     void AddAboutMenuEntry();
     void ShowFirstRunAbout();
     void ShowAboutBox();
@@ -96,5 +110,8 @@ private:
     HICON appIcon = nullptr;
     service_control_manager& ssdp_;
     bool ssdp_running = false;
+    // A command runs whose boxes may have no owner: no other command may start meanwhile.
+    bool commandRunning_ = false;
     MappingCommands commands_;
+    std::unique_ptr<ui::InputFilter> keys_;
 };

@@ -4,6 +4,7 @@
 #include "app/gatekeel_dlg.h"
 #include "diag/host_network_info.h"
 #include "res/resource.h"
+#include "ui/input_filter.h"
 #include "ui/message_box.h"
 
 namespace {
@@ -112,6 +113,9 @@ void CGatekeelDlg::OnSsdpButton() {
     ui::ShowWaitCursor();
     const bool stopping = ssdp_running;
     const int result = stopping ? ssdp_.stop(SSDP_CHANGE_LIMIT_MS) : ssdp_.start(SSDP_CHANGE_LIMIT_MS);
+    // The window could not answer while the service changed state: a second click made
+    // meanwhile would undo the change the moment the panel shows it.
+    ui::DiscardPendingInput();
     if (result != SCM_RESULT_DONE) {
         const std::string message = std::string(stopping ? "Could not STOP the service!\r\n\r\n"
                                                          : "Could not START the service!\r\n\r\n") +

@@ -11,6 +11,7 @@
 #include "edit/add_edit_dialog.h"
 #include "natcfg/portolan.h"
 #include "res/resource.h"
+#include "ui/flag_scope.h"
 #include "ui/message_box.h"
 #include "ui/text.h"
 
@@ -61,8 +62,9 @@ bool MappingCommands::SelectedIndex(HWND tree, HTREEITEM item, uint32_t& index) 
 
 void MappingCommands::OnAdd() {
     Portolan* configurator = UsableConfigurator();
-    if (!configurator) return;
+    if (!configurator || commandRunning_) return;
     if (!Tree()) return ReportNoTree();
+    const ui::FlagScope running(commandRunning_);
 
     CAddEditDlg dialog(dialog_.Window());
     dialog.protocolFlag = 0;
@@ -95,9 +97,10 @@ bool MappingCommands::AnotherMappingMatches(uint32_t index, const std::wstring& 
 
 void MappingCommands::OnEdit() {
     Portolan* configurator = UsableConfigurator();
-    if (!configurator || configurator->MappingCount() == 0) return;
+    if (!configurator || configurator->MappingCount() == 0 || commandRunning_) return;
     const HWND tree = Tree();
     if (!tree) return ReportNoTree();
+    const ui::FlagScope running(commandRunning_);
     const HTREEITEM selected = TreeView_GetSelection(tree);
     if (!selected) return;
     uint32_t index = 0;
@@ -131,9 +134,10 @@ void MappingCommands::OnEdit() {
 
 void MappingCommands::OnDelete() {
     Portolan* configurator = UsableConfigurator();
-    if (!configurator) return;
+    if (!configurator || commandRunning_) return;
     const HWND tree = Tree();
     if (!tree) return ReportNoTree();
+    const ui::FlagScope running(commandRunning_);
     const HTREEITEM selected = TreeView_GetSelection(tree);
     if (!selected) return;
 
@@ -151,24 +155,62 @@ void MappingCommands::OnDelete() {
     }
 }
 
-LRESULT MappingCommands::OnTreeClick(const NMHDR& header) {
-    if (header.idFrom != IDC_MAPPING_TREE) return 0;
-    const HWND tree = Tree();
-    if (!tree) return 0;
-
+HTREEITEM MappingCommands::ItemAtMessagePos(HWND tree, UINT& where) const {
     const DWORD position = GetMessagePos();
     TVHITTESTINFO hit{};
     hit.pt = {GET_X_LPARAM(position), GET_Y_LPARAM(position)};
     ScreenToClient(tree, &hit.pt);
-    if (!TreeView_HitTest(tree, &hit) || !(hit.flags & TVHT_ONITEMSTATEICON)) return 0;
+    const HTREEITEM item = TreeView_HitTest(tree, &hit);
+    where = hit.flags;
+    return item;
+}
 
-    const bool wasChecked = IsTreeItemChecked(tree, hit.hItem);
-    TreeView_SelectItem(tree, hit.hItem);
-    const auto index = static_cast<uint32_t>(TreeItemData(tree, hit.hItem));
+bool MappingCommands::AskToFlip(HWND tree, HTREEITEM item) {
+    if (commandRunning_) return false;
+    const ui::FlagScope running(commandRunning_);
+    const bool wasChecked = IsTreeItemChecked(tree, item);
+    TreeView_SelectItem(tree, item);
+    const auto index = static_cast<uint32_t>(TreeItemData(tree, item));
     Portolan* configurator = sharedConfigurator;
-    if (!configurator) return 0;  // items exist only after a refresh made one
-    if (configurator->Enable(index, wasChecked ? 0 : 1)) return 0;
-
+    if (!configurator) return false;  // items exist only after a refresh made one
+    if (configurator->Enable(index, wasChecked ? 0 : 1)) return true;
     Box("Failure in changing state. :(", "DARN!", MB_ICONERROR);
-    return 1;  // keeps the tree from flipping the check mark the router did not take
+    return false;
+}
+
+LRESULT MappingCommands::OnTreeClick(const NMHDR& header) {
+    if (header.idFrom != IDC_MAPPING_TREE) return 0;
+    const HWND tree = Tree();
+    if (!tree) return 0;
+    UINT where = 0;
+    const HTREEITEM item = ItemAtMessagePos(tree, where);
+    if (!item || !(where & TVHT_ONITEMSTATEICON)) return 0;
+    // Non-zero keeps the tree from flipping a mark the router did not take.
+    return AskToFlip(tree, item) ? 0 : 1;
+}
+
+LRESULT MappingCommands::OnTreeDoubleClick(const NMHDR& header) {
+    if (header.idFrom != IDC_MAPPING_TREE) return 0;
+    const HWND tree = Tree();
+    if (!tree) return 0;
+    UINT where = 0;
+    const HTREEITEM item = ItemAtMessagePos(tree, where);
+    if (!item) return 0;
+    if (where & TVHT_ONITEMSTATEICON) return 1;
+    if (!(where & TVHT_ONITEMLABEL)) return 0;
+    const HWND edit = dialog_.Control(IDC_EDIT);
+    if (!edit || !IsWindowEnabled(edit) || commandRunning_) return 1;
+    TreeView_SelectItem(tree, item);
+    // As a click on Edit would: after the tree has finished with the double click.
+    PostMessageA(dialog_.Window(), WM_COMMAND, MAKEWPARAM(IDC_EDIT, BN_CLICKED), reinterpret_cast<LPARAM>(edit));
+    return 1;
+}
+
+void MappingCommands::OnToggleSelected() {
+    const HWND tree = Tree();
+    const HTREEITEM item = tree ? TreeView_GetSelection(tree) : nullptr;
+    if (!item) return;
+    // The tree never saw the key, so the mark is flipped here, once the router took the change.
+    const bool wasChecked = IsTreeItemChecked(tree, item);
+    if (AskToFlip(tree, item)) SetTreeItemChecked(tree, item, !wasChecked);
 }

@@ -12,15 +12,24 @@
 
 class MappingCommands {
 public:
-    // The commands act on the main dialog's tree and own their boxes by it.
-    explicit MappingCommands(const ui::Dialog& mainDialog) : dialog_(mainDialog) {}
+    // The commands act on the main dialog's tree and own their boxes by it. commandRunning
+    // is true while one of them (or another of the dialog's) runs: the configurator's boxes
+    // have no owner, so the window still takes clicks while one is open, and a command
+    // started then would work on lists the running one is changing.
+    MappingCommands(const ui::Dialog& mainDialog, bool& commandRunning)
+        : dialog_(mainDialog), commandRunning_(commandRunning) {}
 
     void OnAdd();
     void OnEdit();
     void OnDelete();
     // NM_CLICK from the tree; the notification's result: 0 lets the tree flip the check
-    // mark, non-zero (after a failed change) keeps it as it was.
+    // mark, non-zero (after a failed or refused change) keeps it as it was.
     LRESULT OnTreeClick(const NMHDR& header);
+    // NM_DBLCLK from the tree: on a check box the click before it has already asked the
+    // router, so the mark must not flip a second time; on a label it edits that mapping.
+    LRESULT OnTreeDoubleClick(const NMHDR& header);
+    // Space on the tree: the selected item's check box, through the same road as a click.
+    void OnToggleSelected();
 
 private:
     HWND Tree() const;
@@ -32,6 +41,11 @@ private:
     bool SelectedIndex(HWND tree, HTREEITEM item, uint32_t& index) const;
     bool AnotherMappingMatches(uint32_t index, const std::wstring& protocol, int32_t externalPort,
                                const std::wstring& internalClient) const;
+    // The item under the current message's cursor position, with where on the item it lies.
+    HTREEITEM ItemAtMessagePos(HWND tree, UINT& where) const;
+    // Asks the router for the opposite of the item's check mark; true when it took it.
+    bool AskToFlip(HWND tree, HTREEITEM item);
 
     const ui::Dialog& dialog_;
+    bool& commandRunning_;
 };
