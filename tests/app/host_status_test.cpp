@@ -8,6 +8,7 @@
 
 #include "res/resource.h"
 #include "tests/app/main_dialog_fixture.h"
+#include "tests/edit/dialog_driver.h"
 #include "tests/diag/fake_ip_helper.h"
 #include "tests/diag/test_service_support.h"
 
@@ -203,6 +204,23 @@ TEST_F(SsdpPanelTest, AStopThatIsIgnoredTimesOutIntoTheStopBox) {
     ASSERT_EQ(boxes_.boxes.size(), 1u);
     EXPECT_EQ(boxes_.boxes[0].text.rfind("Could not STOP the service!\r\n\r\n", 0), 0u) << boxes_.boxes[0].text;
     ExpectPanel("Stop SSDP", true, kRunning);
+}
+
+// Clicks made while the service changes state are dropped: a double click on "Stop SSDP"
+// stops the service once and does not start it again.
+TEST_F(SsdpPanelTest, ADoubleClickWhileTheServiceStopsIsOneStop) {
+    REGISTER_OR_SKIP(test_service::Behaviour::Pending(1500, 500));
+    ASSERT_TRUE(service_->Start(60000));
+    Create(*ssdp_);
+    ExpectPanel("Stop SSDP", true, kRunning);
+    RECT button;
+    GetWindowRect(Item(IDC_SSDP_BUTTON), &button);
+    SetForegroundWindow(Window());
+    SetCursorPos((button.left + button.right) / 2, (button.top + button.bottom) / 2);
+    gktest::DeliverInput(Window(), gktest::MouseClicks(2));
+    EXPECT_EQ(service_->CurrentState(), static_cast<DWORD>(SERVICE_STOPPED));
+    EXPECT_TRUE(boxes_.boxes.empty()) << boxes_.boxes[0].text;
+    ExpectPanel("Start SSDP", true, kStopped);
 }
 
 TEST_F(HostStatusTest, AbsentServiceCannotBeManagedAndTheButtonKeepsItsCaption) {

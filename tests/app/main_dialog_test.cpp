@@ -285,8 +285,16 @@ TEST_F(MainDialogTest, WithoutRouterOrCollectionEachRefreshSaysSoAndTheConfigura
         }
         Create();
         AppendTreeItem(Tree(), "kept");
+        // The construction's box has no owner: an impatient click on Refresh meanwhile.
+        std::vector<bool> enabledWhileOpen;
+        boxes_.whileOpen = [&](const fakes::Box& box) {
+            if (box.text != c.firstBox) return;
+            for (int id : kLockedIds) enabledWhileOpen.push_back(IsWindowEnabled(Item(id)) != FALSE);
+            Click(IDC_REFRESH);
+        };
         Click(IDC_REFRESH);
         Click(IDC_REFRESH);
+        EXPECT_EQ(enabledWhileOpen, std::vector<bool>(5, false));
         EXPECT_EQ(router.installer.create.Calls(), 1);
         ASSERT_EQ(boxes_.boxes.size(), 3u);
         EXPECT_EQ(boxes_.boxes[0].text, c.firstBox);

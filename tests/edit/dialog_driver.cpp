@@ -1,5 +1,7 @@
 #include "tests/edit/dialog_driver.h"
 
+#include <gtest/gtest.h>
+
 #include "ui/dialog.h"
 
 namespace gktest {
@@ -57,6 +59,42 @@ void PumpPending() {
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
     }
+}
+
+void DeliverInput(HWND dialog, std::vector<INPUT> input) {
+    ASSERT_EQ(SendInput(static_cast<UINT>(input.size()), input.data(), sizeof(INPUT)), input.size());
+    const DWORD start = GetTickCount();
+    while (HIWORD(GetQueueStatus(QS_INPUT | QS_POSTMESSAGE | QS_SENDMESSAGE)) != 0) {
+        ASSERT_LT(GetTickCount() - start, 60000u) << "input still queued, status " << GetQueueStatus(QS_ALLINPUT);
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (IsWindow(dialog) && IsDialogMessageA(dialog, &msg)) continue;
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+    }
+}
+
+std::vector<INPUT> MouseClicks(int clicks) {
+    std::vector<INPUT> input(2 * static_cast<size_t>(clicks));
+    for (size_t i = 0; i < input.size(); ++i) {
+        input[i].type = INPUT_MOUSE;
+        input[i].mi.dwFlags = i % 2 ? MOUSEEVENTF_LEFTUP : MOUSEEVENTF_LEFTDOWN;
+    }
+    return input;
+}
+
+std::vector<INPUT> KeyStroke(WORD key, std::vector<WORD> modifiers) {
+    modifiers.push_back(key);
+    std::vector<INPUT> input(2 * modifiers.size());
+    for (size_t i = 0; i < modifiers.size(); ++i) {
+        INPUT& down = input[i];
+        INPUT& up = input[input.size() - 1 - i];
+        down.type = up.type = INPUT_KEYBOARD;
+        down.ki.wVk = up.ki.wVk = modifiers[i];
+        up.ki.dwFlags = KEYEVENTF_KEYUP;
+    }
+    return input;
 }
 
 DialogDriver::DialogDriver(std::string caption, std::function<void(HWND)> action)

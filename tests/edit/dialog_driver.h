@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace gktest {
 
@@ -21,6 +22,14 @@ void PostKeys(HWND field, const std::string& text);
 void PostKey(HWND window, UINT virtualKey);
 // Handles everything waiting in this thread's queue.
 void PumpPending();
+
+// Real input through the system's queue (SendInput), handled as the dialog's modal loop
+// handles it, until neither the input nor anything it posted is left in the queue.
+void DeliverInput(HWND dialog, std::vector<INPUT> input);
+// Left-button clicks at the cursor (two make a double click), and a key pressed and let go
+// with the modifier keys held around it.
+std::vector<INPUT> MouseClicks(int clicks);
+std::vector<INPUT> KeyStroke(WORD key, std::vector<WORD> modifiers = {});
 
 // Runs the action once, inside whatever message loop is running, when a dialog of this
 // thread with the caption is shown. If the dialog is still there long after, it is ended

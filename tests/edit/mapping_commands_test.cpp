@@ -20,6 +20,7 @@
 #include "tests/edit/dialog_driver.h"
 #include "tests/fakes/fake_nat.h"
 #include "tests/fakes/message_box_recorder.h"
+#include "ui/clipboard.h"
 
 namespace {
 
@@ -131,20 +132,30 @@ protected:
         }
     }
 
-    // A real mouse click: the cursor moved there, button down and up through the input queue.
-    void ClickAt(POINT client) {
+    // Mouse clicks (two: a double click) at a point of the tree.
+    void ClickAt(POINT client, int clicks = 1) {
         POINT screen = client;
         ClientToScreen(tree_, &screen);
         SetForegroundWindow(main_->Window());
         SetCursorPos(screen.x, screen.y);
-        INPUT input[2] = {};
-        input[0].type = input[1].type = INPUT_MOUSE;
-        input[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-        input[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-        ASSERT_EQ(SendInput(2, input, sizeof(INPUT)), 2u);
-        for (int i = 0; i < 20; ++i) {
-            gktest::PumpPending();
-            Sleep(10);
+        gktest::DeliverInput(main_->Window(), gktest::MouseClicks(clicks));
+    }
+
+    // A key pressed and let go (with Ctrl held) while the control has the focus.
+    void PressKey(HWND focus, WORD key, bool ctrl = false) {
+        SetForegroundWindow(main_->Window());
+        SetFocus(focus);
+        gktest::DeliverInput(main_->Window(), ctrl ? gktest::KeyStroke(key, {VK_CONTROL}) : gktest::KeyStroke(key));
+    }
+
+    // The three ways a user flips a check box.
+    enum class Flip { Click, DoubleClick, Space };
+    void FlipBy(Flip how, HTREEITEM item) {
+        if (how == Flip::Space) {
+            TreeView_SelectItem(tree_, item);
+            PressKey(tree_, VK_SPACE);
+        } else {
+            ClickAt(CheckBoxPoint(item), how == Flip::Click ? 1 : 2);
         }
     }
 
@@ -501,18 +512,22 @@ TEST_F(MappingCommandsTest, DeleteConfirmationCarriesALongLineWholeAndVerbatim) 
 
 // ---- the check box ----
 
-TEST_F(MappingCommandsTest, ClickingACheckBoxAsksForTheOppositeStateAndTheMarkFollows) {
+// A click, a double click on the check box and Space each ask the router once: the mark
+// flips with the router's answer and the record follows it.
+TEST_F(MappingCommandsTest, EveryWayOfFlippingACheckBoxAsksForTheOppositeStateOnce) {
     Connect(kThree);
     struct Case {
+        Flip how;
         size_t position;
         bool checkedBefore;
         VARIANT_BOOL requested;  // the configurator passes the state's low 16 bits: 1 or 0
     };
-    for (const Case& c : {Case{0, true, 0}, Case{2, false, 1}}) {
-        SCOPED_TRACE(c.position);
+    const Case cases[] = {{Flip::Click, 0, true, 0}, {Flip::DoubleClick, 2, false, 1}, {Flip::Space, 1, true, 0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.how));
         const HTREEITEM item = Items().at(c.position);
         ASSERT_EQ(IsTreeItemChecked(tree_, item), c.checkedBefore);
-        ClickAt(CheckBoxPoint(item));
+        FlipBy(c.how, item);
         EXPECT_EQ(mappings_[c.position]->enableStates, std::vector<VARIANT_BOOL>{c.requested});
         EXPECT_EQ(IsTreeItemChecked(tree_, item), !c.checkedBefore);
         EXPECT_EQ(TreeView_GetSelection(tree_), item);
@@ -520,23 +535,27 @@ TEST_F(MappingCommandsTest, ClickingACheckBoxAsksForTheOppositeStateAndTheMarkFo
     EXPECT_TRUE(boxes_->boxes.empty());
     // The records follow the router, so a rebuild shows the same marks.
     SendMessageA(main_->Window(), WMU_REFILL_TREE, 0, 0);
-    EXPECT_FALSE(IsTreeItemChecked(tree_, Items().at(0)));
-    EXPECT_TRUE(IsTreeItemChecked(tree_, Items().at(2)));
+    for (const Case& c : cases) EXPECT_EQ(IsTreeItemChecked(tree_, Items().at(c.position)), !c.checkedBefore);
 }
 
-TEST_F(MappingCommandsTest, AFailedEnableKeepsTheCheckMarkAsItWas) {
+TEST_F(MappingCommandsTest, AFailedEnableKeepsTheCheckMarkAsItWasWhateverTheInput) {
     Connect(kThree);
-    mappings_[0]->enable.SetStanding(fakes::Fail(E_FAIL));
-    const HTREEITEM item = Items().at(0);
-    ClickAt(CheckBoxPoint(item));
-    EXPECT_EQ(mappings_[0]->enableStates.size(), 1u);
-    ASSERT_FALSE(boxes_->boxes.empty());
-    const fakes::Box& last = boxes_->boxes.back();
-    EXPECT_EQ(last.text, "Failure in changing state. :(");
-    EXPECT_EQ(last.caption, "DARN!");
-    EXPECT_EQ(last.type, static_cast<UINT>(MB_ICONERROR));
-    EXPECT_EQ(last.owner, main_->Window());
-    EXPECT_TRUE(IsTreeItemChecked(tree_, item)) << "the router did not take the change";
+    for (const auto& mapping : mappings_) mapping->enable.SetStanding(fakes::Fail(E_FAIL));
+    const Flip ways[] = {Flip::Click, Flip::DoubleClick, Flip::Space};
+    for (size_t i = 0; i < std::size(ways); ++i) {
+        SCOPED_TRACE(i);
+        const HTREEITEM item = Items().at(i);
+        const bool before = IsTreeItemChecked(tree_, item);
+        FlipBy(ways[i], item);
+        EXPECT_EQ(mappings_[i]->enableStates.size(), 1u);
+        ASSERT_EQ(boxes_->boxes.size(), i + 1) << "one box for one input";
+        const fakes::Box& last = boxes_->boxes.back();
+        EXPECT_EQ(last.text, "Failure in changing state. :(");
+        EXPECT_EQ(last.caption, "DARN!");
+        EXPECT_EQ(last.type, static_cast<UINT>(MB_ICONERROR));
+        EXPECT_EQ(last.owner, main_->Window());
+        EXPECT_EQ(IsTreeItemChecked(tree_, item), before) << "the router did not take the change";
+    }
 }
 
 TEST_F(MappingCommandsTest, ClickingALabelOnlySelects) {
@@ -547,6 +566,113 @@ TEST_F(MappingCommandsTest, ClickingALabelOnlySelects) {
     for (const auto& mapping : mappings_) EXPECT_TRUE(mapping->enableStates.empty());
     EXPECT_TRUE(IsTreeItemChecked(tree_, item));
     EXPECT_TRUE(boxes_->boxes.empty());
+}
+
+TEST_F(MappingCommandsTest, ADoubleClickOnALabelEditsThatMappingAndNothingWhileEditIsDisabled) {
+    Connect(kThree);
+    Select(0);
+    std::string client;
+    {
+        gktest::DialogDriver driver(kAddEditCaption, [&](HWND window) {
+            client = gktest::Text(GetDlgItem(window, IDC_INTERNAL_CLIENT));
+            gktest::Click(GetDlgItem(window, IDCANCEL));
+        });
+        ClickAt(LabelPoint(Items().at(2)), 2);
+        EXPECT_TRUE(driver.Ran());
+    }
+    EXPECT_EQ(client, "192.0.2.12");
+    EXPECT_EQ(TreeView_GetSelection(tree_), Items().at(2));
+    EnableWindow(GetDlgItem(main_->Window(), IDC_EDIT), FALSE);
+    gktest::DialogDriver driver(kAddEditCaption, [](HWND window) { EndDialog(window, IDCANCEL); });
+    ClickAt(LabelPoint(Items().at(1)), 2);
+    EXPECT_FALSE(driver.Ran());
+    for (const auto& mapping : mappings_) EXPECT_TRUE(mapping->enableStates.empty());
+    EXPECT_TRUE(boxes_->boxes.empty());
+}
+
+std::string ClipboardText() {
+    std::string text;
+    if (!OpenClipboard(nullptr)) return "(clipboard not available)";
+    if (const HANDLE data = GetClipboardData(CF_TEXT)) {
+        if (const char* bytes = static_cast<const char*>(GlobalLock(data))) text = bytes;
+        GlobalUnlock(data);
+    }
+    CloseClipboard();
+    return text;
+}
+
+// F5 anywhere and Delete on the tree do what their buttons do, and nothing while the
+// button is disabled; Ctrl+C copies the selected line; Enter still means Done.
+TEST_F(MappingCommandsTest, KeysRunTheCommandsOfTheirButtons) {
+    Connect(kThree);
+    struct Case {
+        const char* name;
+        WORD key;
+        int focus;
+        int disabled;  // 0: none
+        int refreshes;
+        size_t boxes;
+    };
+    const Case cases[] = {
+        {"F5 on a button", VK_F5, IDOK, 0, 1, 0},
+        {"F5 on the tree", VK_F5, IDC_MAPPING_TREE, 0, 1, 0},
+        {"F5 while Refresh is disabled", VK_F5, IDC_MAPPING_TREE, IDC_REFRESH, 0, 0},
+        {"Delete on the tree", VK_DELETE, IDC_MAPPING_TREE, 0, 0, 1},
+        {"Delete while Delete is disabled", VK_DELETE, IDC_MAPPING_TREE, IDC_DELETE, 0, 0},
+        {"Delete on a button", VK_DELETE, IDC_ADD, 0, 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Select(1);
+        const std::string line = Lines().at(1);
+        const int resetsBefore = nat_.collection.enumerator.resets;
+        boxes_->boxes.clear();
+        boxes_->Answer(IDCANCEL);
+        const HWND disabled = c.disabled ? GetDlgItem(main_->Window(), c.disabled) : nullptr;
+        if (disabled) EnableWindow(disabled, FALSE);
+        PressKey(GetDlgItem(main_->Window(), c.focus), c.key);
+        if (disabled) EnableWindow(disabled, TRUE);
+        EXPECT_EQ(nat_.collection.enumerator.resets - resetsBefore, c.refreshes);
+        ASSERT_EQ(boxes_->boxes.size(), c.boxes);
+        if (c.boxes) {
+            EXPECT_EQ(boxes_->boxes[0].text,
+                      "Are you sure that you want to delete this port mapping?\r\n\r\n[" + line + "]\r\n");
+        }
+        EXPECT_TRUE(nat_.collection.removeCalls.empty());
+    }
+    ASSERT_TRUE(ui::CopyTextToClipboard(main_->Window(), "before"));
+    Select(2);
+    PressKey(tree_, 'C', true);
+    EXPECT_EQ(ClipboardText(), Lines().at(2));
+    PressKey(tree_, VK_RETURN);
+    EXPECT_FALSE(IsWindow(main_->Window()));
+    EXPECT_EQ(main_->Result(), IDOK);
+}
+
+// The configurator's boxes have no owner: a click on the main window while one is open
+// must not start a command that shifts the lists under the one still running.
+TEST_F(MappingCommandsTest, ADeleteOrRefreshWhileAnEditsBoxIsOpenDoesNothing) {
+    Connect(kThree);
+    mappings_[1]->editInternalClient.SetStanding(fakes::Fail(E_FAIL));
+    Select(1);
+    boxes_->whileOpen = [&](const fakes::Box& box) {
+        if (box.caption != "COM ERROR!") return;
+        Select(0);
+        Press(IDC_DELETE);
+        Press(IDC_REFRESH);
+    };
+    gktest::DialogDriver driver(kAddEditCaption, [](HWND window) {
+        SetWindowTextA(GetDlgItem(window, IDC_INTERNAL_CLIENT), "192.0.2.99");
+        SetWindowTextA(GetDlgItem(window, IDC_INTERNAL_PORT), "5999");
+        gktest::Click(GetDlgItem(window, IDOK));
+    });
+    Press(IDC_EDIT);
+    ASSERT_TRUE(driver.Ran());
+    EXPECT_TRUE(nat_.collection.removeCalls.empty());
+    EXPECT_EQ(nat_.collection.enumerator.resets, 1) << "no second enumeration";
+    EXPECT_EQ(mappings_[1]->internalPortsSet, std::vector<long>{5999});
+    for (size_t i : {0u, 2u}) EXPECT_TRUE(mappings_[i]->internalPortsSet.empty()) << i;
+    ExpectBoxes({{nullptr, "COM ERROR!", MB_ICONERROR, false}, {"Could not change internal target!", "!@#@#$#$^", MB_OK, true}});
 }
 
 }  // namespace

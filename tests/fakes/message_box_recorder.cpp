@@ -18,10 +18,15 @@ MessageBoxRecorder::~MessageBoxRecorder() {
 }
 
 int MessageBoxRecorder::Show(HWND owner, const char* text, const char* caption, UINT type) {
-    current->boxes.push_back(Box{owner, text ? text : "", caption ? caption : "", type});
-    if (current->answers_.empty()) return IDOK;
-    const int answer = current->answers_.front();
-    current->answers_.pop_front();
+    MessageBoxRecorder& recorder = *current;
+    recorder.boxes.push_back(Box{owner, text ? text : "", caption ? caption : "", type});
+    if (recorder.whileOpen) {
+        const Box shown = recorder.boxes.back();  // the action may show further boxes
+        recorder.whileOpen(shown);
+    }
+    if (recorder.answers_.empty()) return IDOK;
+    const int answer = recorder.answers_.front();
+    recorder.answers_.pop_front();
     return answer;
 }
 

@@ -9,6 +9,7 @@
 #include <windows.h>
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,8 @@ public:
     void Answer(int result) { answers_.push_back(result); }
 
     std::vector<Box> boxes;
+    // Runs while a box "is open": after it is recorded, before it is answered.
+    std::function<void(const Box&)> whileOpen;
 
 private:
     static int Show(HWND owner, const char* text, const char* caption, UINT type);
