@@ -67,4 +67,9 @@ void CAboutDlg::ShowAgreement() const {
     StreamSource source{&agreementText, 0};
     EDITSTREAM stream{reinterpret_cast<DWORD_PTR>(&source), 0, &ReadAgreement};
     SendMessageA(agreement, EM_STREAMIN, SF_RTF | SFF_SELECTION, reinterpret_cast<LPARAM>(&stream));
+    // The caret stays after the inserted text and the view follows it to the end: the
+    // reader starts at the top, with nothing selected.
+    CHARRANGE top{0, 0};
+    SendMessageA(agreement, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&top));
+    SendMessageA(agreement, WM_VSCROLL, SB_TOP, 0);
 }

@@ -37,6 +37,49 @@ TEST_F(AboutBoxTest, ShowsTheAgreementFormattedAndReadOnly) {
     EXPECT_EQ(AgreementShown(box), shown);
 }
 
+TEST_F(AboutBoxTest, OpensAtTheStartOfTheAgreementWithNothingSelected) {
+    gui_test::ModalCloser closer("About Gatekeel", IDC_ABOUT_OK);
+    LRESULT firstLine = -1;
+    CHARRANGE selection{-1, -1};
+    closer.onFound = [&](HWND box) {
+        const HWND agreement = GetDlgItem(box, IDC_AGREEMENT);
+        firstLine = SendMessageA(agreement, EM_GETFIRSTVISIBLELINE, 0, 0);
+        SendMessageA(agreement, EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&selection));
+    };
+    CAboutDlg about;
+    about.DoModal();
+    ASSERT_EQ(closer.Closed(), 1);
+    EXPECT_EQ(firstLine, 0);
+    EXPECT_EQ(selection.cpMin, 0);
+    EXPECT_EQ(selection.cpMax, 0);
+}
+
+// The notice line is shown whole in its field, in the box's own font.
+TEST_F(AboutBoxTest, TheNoticeFitsItsField) {
+    CAboutDlg about;
+    const HWND box = about.CreateModeless();
+    ASSERT_NE(box, nullptr);
+    RECT field{105, 155, 105 + 138, 155 + 8};
+    MapDialogRect(box, &field);
+    HWND notice = nullptr;
+    for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        RECT rect;
+        GetWindowRect(child, &rect);
+        MapWindowPoints(nullptr, box, reinterpret_cast<POINT*>(&rect), 2);
+        if (rect.left == field.left && rect.top == field.top) notice = child;
+    }
+    ASSERT_NE(notice, nullptr);
+    const std::string text = ui::WindowText(notice);
+    const HDC dc = GetDC(notice);
+    const HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(notice, WM_GETFONT, 0, 0)));
+    SIZE extent{};
+    GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+    SelectObject(dc, previous);
+    ReleaseDC(notice, dc);
+    EXPECT_LE(extent.cx, field.right - field.left) << text;
+    EXPECT_FALSE(text.empty());
+}
+
 TEST_F(AboutBoxTest, EachOpeningShowsTheSameDocument) {
     std::string first;
     for (int i = 0; i < 2; ++i) {

@@ -98,6 +98,93 @@ TEST_F(ExeTest, ShowsTheMainDialogAndEndsWithDone) {
     EXPECT_EQ(WaitForExit(), 0u);
 }
 
+// The resolution the prefix gives the processes it starts from now on; put back afterwards.
+class ScopedLogPixels {
+public:
+    explicit ScopedLogPixels(DWORD dpi) {
+        RegCreateKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr,
+                        key_.put(), nullptr);
+        DWORD size = sizeof previous_;
+        had_ = RegQueryValueExA(key_.get(), "LogPixels", nullptr, nullptr, reinterpret_cast<BYTE*>(&previous_),
+                                &size) == ERROR_SUCCESS;
+        Set(dpi);
+    }
+    ~ScopedLogPixels() {
+        if (had_) {
+            Set(previous_);
+        } else {
+            RegDeleteValueA(key_.get(), "LogPixels");
+        }
+    }
+    ScopedLogPixels(const ScopedLogPixels&) = delete;
+    ScopedLogPixels& operator=(const ScopedLogPixels&) = delete;
+
+private:
+    void Set(DWORD dpi) {
+        RegSetValueExA(key_.get(), "LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof dpi);
+    }
+    ui::UniqueHKey key_;
+    DWORD previous_ = 0;
+    bool had_ = false;
+};
+
+RECT ChildRect(HWND dialog, int id) {
+    RECT rect{};
+    GetWindowRect(GetDlgItem(dialog, id), &rect);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+// At 96 DPI every size is the one given in pixels; at 144 the template's controls, the
+// tree's margins and the minimum size all grow by half.
+TEST_F(ExeTest, TheControlsTheTreesMarginsAndTheMinimumSizeScaleTogetherWithTheDpi) {
+    struct Seen {
+        LONG doneWidth;
+        LONG treeLeft;
+        LONG minWidth;
+    };
+    Seen seen[2] = {};
+    const DWORD dpis[] = {96, 144};
+    for (int i = 0; i < 2; ++i) {
+        const DWORD dpi = dpis[i];
+        SCOPED_TRACE(dpi);
+        {
+            const ScopedLogPixels pixels(dpi);
+            StartAndWaitForWindow();
+        }
+        ASSERT_NE(window_, nullptr);
+        MINMAXINFO info{};
+        DWORD_PTR ignored = 0;
+        ASSERT_TRUE(SendMessageTimeoutA(window_, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info), SMTO_NORMAL,
+                                        60000, &ignored));
+        EXPECT_EQ(info.ptMinTrackSize.x, MulDiv(417, static_cast<int>(dpi), 96));
+        EXPECT_EQ(info.ptMinTrackSize.y, MulDiv(508, static_cast<int>(dpi), 96));
+        RECT client;
+        GetClientRect(window_, &client);
+        const RECT tree = ChildRect(window_, 1002);
+        const SIZE margins{client.right - tree.right, client.bottom - tree.bottom};
+        const SIZE outer[] = {{info.ptMinTrackSize.x, info.ptMinTrackSize.y},
+                              {info.ptMinTrackSize.x + 300, info.ptMinTrackSize.y + 200}};
+        for (const SIZE& size : outer) {
+            SetWindowPos(window_, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER);
+            GetClientRect(window_, &client);
+            const RECT now = ChildRect(window_, 1002);
+            EXPECT_EQ(client.right - now.right, margins.cx);
+            EXPECT_EQ(client.bottom - now.bottom, margins.cy);
+            EXPECT_EQ(now.left, tree.left);
+            EXPECT_GT(now.top, ChildRect(window_, IDOK).bottom) << "the tree stays below the buttons";
+        }
+        const RECT done = ChildRect(window_, IDOK);
+        seen[i] = {done.right - done.left, tree.left, info.ptMinTrackSize.x};
+        PostMessageA(window_, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        EXPECT_EQ(WaitForExit(), 0u);
+    }
+    const auto ratio = [](LONG high, LONG low) { return static_cast<double>(high) / static_cast<double>(low); };
+    EXPECT_NEAR(ratio(seen[1].doneWidth, seen[0].doneWidth), 1.5, 0.15);
+    EXPECT_NEAR(ratio(seen[1].treeLeft, seen[0].treeLeft), 1.5, 0.15);
+    EXPECT_NEAR(ratio(seen[1].minWidth, seen[0].minWidth), 1.5, 0.01);
+}
+
 TEST_F(ExeTest, EscapeAndTheCloseBoxEndTheProcess) {
     for (UINT message : {static_cast<UINT>(WM_COMMAND), static_cast<UINT>(WM_CLOSE)}) {
         SCOPED_TRACE(message);

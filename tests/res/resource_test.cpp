@@ -416,12 +416,15 @@ TEST_P(ResourceTest, AgreementIsAnRtfDocumentWithoutTerminatingZero) {
     EXPECT_EQ(eula.find_last_not_of("\r\n"), eula.rfind('}'));
 }
 
-TEST_P(ResourceTest, ManifestAsksForTheInvokersRightsAndNoCommonControlsSix) {
+TEST_P(ResourceTest, ManifestAsksForTheInvokersRightsNoCommonControlsSixAndSystemDpi) {
     const std::string manifest = Bytes(MAKEINTRESOURCEA(24), MAKEINTRESOURCEA(1));
     ASSERT_FALSE(manifest.empty());
     EXPECT_NE(manifest.find("level=\"asInvoker\""), std::string::npos);
     EXPECT_NE(manifest.find("uiAccess=\"false\""), std::string::npos);
     EXPECT_EQ(manifest.find("Common-Controls"), std::string::npos);
+    // System DPI awareness: Windows then draws the text sharp instead of stretching a bitmap.
+    EXPECT_NE(manifest.find("<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">true</dpiAware>"),
+              std::string::npos);
 }
 
 TEST_P(ResourceTest, VersionBlockNamesGatekeelOneTwo) {
