@@ -155,7 +155,9 @@ void MappingCommands::OnDelete() {
     }
 }
 
-HTREEITEM MappingCommands::ItemAtMessagePos(HWND tree, UINT& where) const {
+HTREEITEM MappingCommands::NotifiedItem(const NMHDR& header, HWND& tree, UINT& where) const {
+    tree = header.idFrom == IDC_MAPPING_TREE ? Tree() : nullptr;
+    if (!tree) return nullptr;
     const DWORD position = GetMessagePos();
     TVHITTESTINFO hit{};
     hit.pt = {GET_X_LPARAM(position), GET_Y_LPARAM(position)};
@@ -179,22 +181,18 @@ bool MappingCommands::AskToFlip(HWND tree, HTREEITEM item) {
 }
 
 LRESULT MappingCommands::OnTreeClick(const NMHDR& header) {
-    if (header.idFrom != IDC_MAPPING_TREE) return 0;
-    const HWND tree = Tree();
-    if (!tree) return 0;
+    HWND tree = nullptr;
     UINT where = 0;
-    const HTREEITEM item = ItemAtMessagePos(tree, where);
+    const HTREEITEM item = NotifiedItem(header, tree, where);
     if (!item || !(where & TVHT_ONITEMSTATEICON)) return 0;
     // Non-zero keeps the tree from flipping a mark the router did not take.
     return AskToFlip(tree, item) ? 0 : 1;
 }
 
 LRESULT MappingCommands::OnTreeDoubleClick(const NMHDR& header) {
-    if (header.idFrom != IDC_MAPPING_TREE) return 0;
-    const HWND tree = Tree();
-    if (!tree) return 0;
+    HWND tree = nullptr;
     UINT where = 0;
-    const HTREEITEM item = ItemAtMessagePos(tree, where);
+    const HTREEITEM item = NotifiedItem(header, tree, where);
     if (!item) return 0;
     if (where & TVHT_ONITEMSTATEICON) return 1;
     if (!(where & TVHT_ONITEMLABEL)) return 0;

@@ -41,8 +41,9 @@ private:
     bool SelectedIndex(HWND tree, HTREEITEM item, uint32_t& index) const;
     bool AnotherMappingMatches(uint32_t index, const std::wstring& protocol, int32_t externalPort,
                                const std::wstring& internalClient) const;
-    // The item under the current message's cursor position, with where on the item it lies.
-    HTREEITEM ItemAtMessagePos(HWND tree, UINT& where) const;
+    // The item of a notification from the tree under the current message's cursor position,
+    // with the tree and where on the item the position lies; nullptr for anything else.
+    HTREEITEM NotifiedItem(const NMHDR& header, HWND& tree, UINT& where) const;
     // Asks the router for the opposite of the item's check mark; true when it took it.
     bool AskToFlip(HWND tree, HTREEITEM item);
 
