@@ -13,6 +13,7 @@
 #include "ui/clipboard.h"
 #include "ui/flag_scope.h"
 #include "ui/message_box.h"
+#include "ui/system_library.h"
 #include "ui/text.h"
 
 // In the order in which it is searched; the first matching row wins.
@@ -53,7 +54,7 @@ constexpr const char* kNoServices = "There were no services listed by IUPnPNAT."
 
 void LoadRichEditLibrary() {
     // Stays loaded for the whole run: the About box's rich edit class lives in it.
-    if (!GetModuleHandleA("RICHED32.DLL")) LoadLibraryA("RICHED32.DLL");
+    if (!GetModuleHandleA("RICHED32.DLL")) ui::LoadSystemLibrary("RICHED32.DLL");
 }
 
 std::string LoadResourceString(UINT id) {

@@ -3,8 +3,11 @@
 
 #include "app/gatekeel_app.h"
 #include "diag/service_control_manager.h"
+#include "ui/system_library.h"
 
-// Constructed before entry, in this order, so the service is open before the dialog exists.
+// Constructed before entry, in this order. First of all, DLLs come from the system
+// directory only; then the service is opened, before the dialog exists.
+const bool dllSearchRestricted = ui::RestrictDllSearchToSystemDirectory();
 service_control_manager ssdp_service("SSDPSRV");
 CGatekeelApp theApp(ssdp_service);
 

@@ -4,6 +4,8 @@
 #include <memory>
 #include <new>
 
+#include "ui/system_library.h"
+
 namespace {
 
 using GetAdaptersInfoFn = DWORD(WINAPI*)(PIP_ADAPTER_INFO adapterInfo, PULONG size);
@@ -18,7 +20,8 @@ constexpr size_t ENTRY_POINT_COUNT = sizeof(ENTRY_POINT_NAMES) / sizeof(ENTRY_PO
 constexpr DWORD OS_VERSION_RECORD_SIZE = 156;
 static_assert(sizeof(OSVERSIONINFOEXA) == OS_VERSION_RECORD_SIZE, "platform version record size");
 
-HMODULE RealLoadLibrary(const char* name) { return ::LoadLibraryA(name); }
+// From the system directory only: an iphlpapi.dll beside the exe is never loaded.
+HMODULE RealLoadLibrary(const char* name) { return ui::LoadSystemLibrary(name); }
 FARPROC RealGetProcAddress(HMODULE module, const char* name) { return ::GetProcAddress(module, name); }
 BOOL RealGetVersionEx(OSVERSIONINFOEXA* info) { return ::GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(info)); }
 

@@ -1,4 +1,5 @@
-// gatekeel.exe as a user starts it: the main dialog comes up, and Done or Escape ends the process.
+// gatekeel.exe as a user starts it: the main dialog comes up, and Done or Escape ends the process;
+// DLLs planted beside it are not loaded.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -6,18 +7,22 @@
 #include <iostream>
 #include <string>
 
+#include "app/gatekeel_dlg.h"
+#include "diag/host_network_info.h"
 #include "tests/app/gui_support.h"
 #include "ui/handles.h"
 
 namespace {
 
-std::string ExePath() {
-    std::string path = "Z:" GATEKEEL_EXE_UNIX_PATH;
+// A Unix path as Wine's Z: drive sees it.
+std::string WinePath(std::string path) {
     for (char& c : path) {
         if (c == '/') c = '\\';
     }
-    return path;
+    return "Z:" + path;
 }
+
+std::string ExePath() { return WinePath(GATEKEEL_EXE_UNIX_PATH); }
 
 struct MainWindowSearch {
     DWORD processId;
@@ -45,17 +50,17 @@ protected:
     void SetUp() override { gui_test::SetFirstRunMarker(1); }
 
     // Starts the exe and waits for its main dialog; the time it took, in milliseconds.
-    double StartAndWaitForWindow() {
+    double StartAndWaitForWindow(const std::string& exePath = ExePath()) {
         STARTUPINFOA startup{};
         startup.cb = sizeof startup;
         PROCESS_INFORMATION info{};
-        std::string commandLine = "\"" + ExePath() + "\"";
+        std::string commandLine = "\"" + exePath + "\"";
         LARGE_INTEGER frequency, started, now;
         QueryPerformanceFrequency(&frequency);
         QueryPerformanceCounter(&started);
         if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                             &info)) {
-            ADD_FAILURE() << "cannot start " << ExePath() << ": " << GetLastError();
+            ADD_FAILURE() << "cannot start " << exePath << ": " << GetLastError();
             return -1;
         }
         process_.reset(info.hProcess);
@@ -193,6 +198,34 @@ TEST_F(ExeTest, EscapeAndTheCloseBoxEndTheProcess) {
         PostMessageA(window_, message, message == WM_COMMAND ? MAKEWPARAM(IDCANCEL, BN_CLICKED) : 0, 0);
         EXPECT_EQ(WaitForExit(), 0u);
     }
+}
+
+// Wine searching like Windows, the exe's folder first (ctest sets WINEDLLOVERRIDES: Wine hands a child
+// the order of its parent's Unix environment, not of a Windows environment block). DLLs of the three
+// names beside a copy of the exe (planted_dll.c: each leaves "<name>.loaded" once loaded) stay unloaded.
+TEST_F(ExeTest, LoadsNoDllPlantedBesideIt) {
+    char order[256] = {};
+    GetEnvironmentVariableA("WINEDLLOVERRIDES", order, sizeof order);
+    ASSERT_NE(std::string(order).find("comctl32=n,b"), std::string::npos) << "WINEDLLOVERRIDES: " << order;
+    const std::string folder = WinePath(GATEKEEL_PLANTED_DLL_DIR) + "\\";
+    const char* const dlls[] = {"comctl32.dll", "iphlpapi.dll", "riched32.dll"};
+    for (const char* dll : dlls) DeleteFileA((folder + dll + ".loaded").c_str());
+    ASSERT_TRUE(CopyFileA(ExePath().c_str(), (folder + "gatekeel.exe").c_str(), FALSE));
+    HostNetworkInfo system;
+    system.LoadAdapters();
+    const std::string systemDhcpLine = DhcpVerdictText(system);
+
+    StartAndWaitForWindow(folder + "gatekeel.exe");
+    char dhcpLine[256] = "(no main dialog)";
+    if (window_) {
+        GetDlgItemTextA(window_, 1008, dhcpLine, sizeof dhcpLine);
+        PostMessageA(window_, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    }
+    EXPECT_EQ(WaitForExit(), 0u);
+    for (const char* dll : dlls) {
+        EXPECT_EQ(GetFileAttributesA((folder + dll + ".loaded").c_str()), INVALID_FILE_ATTRIBUTES) << dll << " was loaded";
+    }
+    EXPECT_EQ(dhcpLine, systemDhcpLine);
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "res/resource.h"
+#include "version.h"
 
 namespace {
 
@@ -438,7 +439,8 @@ TEST_P(ResourceTest, VersionBlockNamesGatekeelOneTwo) {
         const char* key;
         const char* value;
     };
-    const Row rows[] = {{"ProductName", "Gatekeel"}, {"ProductVersion", "1.2"}};
+    // FileVersion comes from the CMake project version, like the manifest's.
+    const Row rows[] = {{"ProductName", "Gatekeel"}, {"ProductVersion", "1.2"}, {"FileVersion", GK_FILE_VERSION_TEXT}};
     for (const Row& row : rows) {
         SCOPED_TRACE(row.key);
         char* value = nullptr;
@@ -451,6 +453,9 @@ TEST_P(ResourceTest, VersionBlockNamesGatekeelOneTwo) {
     UINT length = 0;
     ASSERT_TRUE(VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
     EXPECT_EQ(fixed->dwProductVersionMS, MAKELONG(2, 1));
+    EXPECT_EQ(fixed->dwFileVersionMS, static_cast<DWORD>(MAKELONG(GK_VERSION_MINOR, GK_VERSION_MAJOR)));
+    EXPECT_EQ(fixed->dwFileVersionLS, static_cast<DWORD>(MAKELONG(0, GK_VERSION_PATCH)));
+    EXPECT_NE(Bytes(MAKEINTRESOURCEA(24), MAKEINTRESOURCEA(1)).find("version=\"" GK_FILE_VERSION_TEXT "\""), std::string::npos);
 }
 
 INSTANTIATE_TEST_SUITE_P(Modules, ResourceTest, testing::ValuesIn(Modules()),
