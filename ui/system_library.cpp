@@ -19,10 +19,14 @@ bool RestrictDllSearchToSystemDirectory() {
 }
 
 HMODULE LoadSystemLibrary(const char* name) {
-    char directory[MAX_PATH];
-    const UINT length = GetSystemDirectoryA(directory, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return nullptr;
-    const std::string path = std::string(directory, length) + '\\' + name;
+    const UINT size = GetSystemDirectoryA(nullptr, 0);  // with the terminating zero
+    if (size == 0) return nullptr;
+    std::string path(size, '\0');
+    const UINT length = GetSystemDirectoryA(path.data(), size);
+    if (length == 0 || length >= size) return nullptr;
+    path.resize(length);
+    path += '\\';
+    path += name;
     // With a full path this flag makes the DLL's own folder, not the exe's, the first place for its imports.
     return LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }

@@ -10,6 +10,7 @@
 #include "app/gatekeel_dlg.h"
 #include "diag/host_network_info.h"
 #include "tests/app/gui_support.h"
+#include "ui/dialog.h"
 #include "ui/handles.h"
 
 namespace {
@@ -216,9 +217,9 @@ TEST_F(ExeTest, LoadsNoDllPlantedBesideIt) {
     const std::string systemDhcpLine = DhcpVerdictText(system);
 
     StartAndWaitForWindow(folder + "gatekeel.exe");
-    char dhcpLine[256] = "(no main dialog)";
+    std::string dhcpLine = "(no main dialog)";
     if (window_) {
-        GetDlgItemTextA(window_, 1008, dhcpLine, sizeof dhcpLine);
+        dhcpLine = ui::WindowText(GetDlgItem(window_, 1008));
         PostMessageA(window_, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
     }
     EXPECT_EQ(WaitForExit(), 0u);
