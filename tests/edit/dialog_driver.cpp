@@ -7,7 +7,9 @@ namespace {
 
 DialogDriver* activeDriver = nullptr;
 constexpr UINT kTickMs = 20;
-constexpr int kGiveUpTicks = 250;
+// Long enough for any busy machine to handle what the action posted; only a dialog that
+// would never close waits this long.
+constexpr DWORD kGiveUpMs = 60000;
 
 struct Search {
     const std::string* caption;
@@ -59,6 +61,21 @@ void PumpPending() {
     }
 }
 
+bool PumpUntilHandled(UINT message, DWORD waitMs) {
+    const DWORD start = GetTickCount();
+    for (;;) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+            if (msg.message == message) return true;
+        }
+        const DWORD waited = GetTickCount() - start;
+        if (waited >= waitMs) return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, waitMs - waited, QS_ALLINPUT);
+    }
+}
+
 DialogDriver::DialogDriver(std::string caption, std::function<void(HWND)> action)
     : caption_(std::move(caption)), action_(std::move(action)) {
     activeDriver = this;
@@ -79,10 +96,11 @@ void DialogDriver::Tick() {
     if (!dialog) return;
     if (!ran_) {
         ran_ = true;
+        actionTick_ = GetTickCount();
         action_(dialog);
         return;
     }
-    if (++ticksSinceAction_ > kGiveUpTicks) EndDialog(dialog, kDriverGaveUp);
+    if (GetTickCount() - actionTick_ > kGiveUpMs) EndDialog(dialog, kDriverGaveUp);
 }
 
 }  // namespace gktest

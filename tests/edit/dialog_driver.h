@@ -21,10 +21,12 @@ void PostKeys(HWND field, const std::string& text);
 void PostKey(HWND window, UINT virtualKey);
 // Handles everything waiting in this thread's queue.
 void PumpPending();
+// Pumps until this loop has dispatched a message of the kind; false when none came in time.
+bool PumpUntilHandled(UINT message, DWORD waitMs);
 
 // Runs the action once, inside whatever message loop is running, when a dialog of this
-// thread with the caption is shown. If the dialog is still there long after, it is ended
-// with kDriverGaveUp so that a test fails instead of hanging.
+// thread with the caption is shown. If the dialog is still there a minute after, it is
+// ended with kDriverGaveUp so that a test fails instead of hanging.
 class DialogDriver {
 public:
     static constexpr INT_PTR kDriverGaveUp = 0x7e57;
@@ -44,7 +46,7 @@ private:
     std::function<void(HWND)> action_;
     UINT_PTR timer_ = 0;
     bool ran_ = false;
-    int ticksSinceAction_ = 0;
+    DWORD actionTick_ = 0;
 };
 
 }  // namespace gktest

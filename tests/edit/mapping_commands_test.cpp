@@ -24,6 +24,8 @@
 namespace {
 
 constexpr char kAddEditCaption[] = "Add Or Edit Server/Service";
+// Real input reaches a busy machine's queue late, never within a fixed pumping window.
+constexpr DWORD kInputWaitMs = 60000;
 
 fakes::MappingValues Mapping(const wchar_t* protocol, long externalPort, const wchar_t* client, long internalPort,
                              const wchar_t* description, bool enabled = true) {
@@ -131,7 +133,8 @@ protected:
         }
     }
 
-    // A real mouse click: the cursor moved there, button down and up through the input queue.
+    // A real mouse click: the cursor moved there, button down and up through the input queue,
+    // pumped until the button-up has been handled (the tree acts on the button-down before it).
     void ClickAt(POINT client) {
         POINT screen = client;
         ClientToScreen(tree_, &screen);
@@ -142,10 +145,9 @@ protected:
         input[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
         input[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
         ASSERT_EQ(SendInput(2, input, sizeof(INPUT)), 2u);
-        for (int i = 0; i < 20; ++i) {
-            gktest::PumpPending();
-            Sleep(10);
-        }
+        ASSERT_TRUE(gktest::PumpUntilHandled(WM_LBUTTONUP, kInputWaitMs))
+            << "the click's button-up was not handled within " << kInputWaitMs / 1000 << " s";
+        gktest::PumpPending();
     }
 
     // The item's label rectangle (TVM_GETITEMRECT takes the item in the rectangle's place).
