@@ -38,18 +38,67 @@ gk_build() {
   cmake --build "$GK_BUILD" -j2 ${GK_TARGETS:+--target $GK_TARGETS}
 }
 
-# A private X server on the first free display.
+# Polls until the command succeeds (0), or gives up after the seconds (1). Deadlines
+# are generous: on a busy 2-core machine a Wine start alone can take many seconds.
+gk_wait_until() {
+  local deadline=$((SECONDS + $1))
+  shift
+  until "$@"; do
+    [ "$SECONDS" -lt "$deadline" ] || return 1
+    sleep 0.1
+  done
+}
+
+# Whether the process runs: a zombie has ended, though kill -0 still finds it.
+gk_pid_alive() {
+  local state
+  state=$(sed -E 's/^.*\) ([A-Za-z]).*$/\1/' "/proc/$1/stat" 2>/dev/null) || return 1
+  [ -n "$state" ] && [ "$state" != Z ] && [ "$state" != X ]
+}
+
+gk_pid_gone() { ! gk_pid_alive "$1"; }
+
+# Ends a process we started: TERM, then KILL when it outlives the grace period.
+# Fails only when even KILL does not end it.
+gk_stop_pid() {
+  local pid=$1 grace=${2:-60}
+  gk_pid_alive "$pid" || return 0
+  kill "$pid" 2>/dev/null || true
+  gk_wait_until "$grace" gk_pid_gone "$pid" && return 0
+  kill -9 "$pid" 2>/dev/null || true
+  gk_wait_until 60 gk_pid_gone "$pid"
+}
+
+GK_XVFB_WAIT_S=${GK_XVFB_WAIT_S:-120}
+
+# A private X server on the first free display. Another run may take the same
+# display at the same moment; its server then exits, and the next one is tried.
 gk_start_xvfb() {
-  local n=90
-  while [ -e /tmp/.X$n-lock ] || [ -e /tmp/.X11-unix/X$n ]; do n=$((n + 1)); done
-  Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-  GK_XVFB_PID=$!
-  GK_PIDS+=("$GK_XVFB_PID")
-  export DISPLAY=":$n"
-  for _ in $(seq 50); do [ -e /tmp/.X11-unix/X$n ] && return 0; sleep 0.1; done
-  gk_log "Xvfb did not come up on $DISPLAY"
+  local n=90 log
+  log=$(mktemp)
+  for _ in $(seq 20); do
+    while [ -e /tmp/.X$n-lock ] || [ -e /tmp/.X11-unix/X$n ]; do n=$((n + 1)); done
+    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >"$log" 2>&1 &
+    GK_XVFB_PID=$!
+    if gk_wait_until "$GK_XVFB_WAIT_S" gk_xvfb_settled "$n" "$GK_XVFB_PID" && gk_pid_alive "$GK_XVFB_PID"; then
+      GK_PIDS+=("$GK_XVFB_PID")
+      export DISPLAY=":$n"
+      rm -f "$log"
+      return 0
+    fi
+    gk_pid_alive "$GK_XVFB_PID" && break
+    wait "$GK_XVFB_PID" 2>/dev/null || true
+    n=$((n + 1))
+  done
+  gk_log "Xvfb did not come up on :$n within ${GK_XVFB_WAIT_S}s; its output:"
+  cat "$log" >&2
+  kill "$GK_XVFB_PID" 2>/dev/null || true
+  rm -f "$log"
   return 1
 }
+
+# Xvfb listens once its socket is there; or it has ended.
+gk_xvfb_settled() { [ -e "/tmp/.X11-unix/X$1" ] || gk_pid_gone "$2"; }
 
 # Whether the X window manager manages Wine's windows. Test displays have none, and
 # Wine then waits 2 s for one at every window's destruction; a user's desktop has one.
@@ -71,11 +120,30 @@ gk_prepare_prefix() {
   wineserver -w
 }
 
+# Whether the wineserver holds its prefix: it takes a POSIX lock there once it serves it.
+gk_wineserver_holds() { grep -Eq "^[0-9]+: POSIX +ADVISORY +WRITE +$1 " /proc/locks; }
+
+# The new wineserver holds its prefix, or has ended because another one does.
+gk_wineserver_settled() { gk_wineserver_holds "$1" || gk_pid_gone "$1"; }
+
+GK_WINESERVER_WAIT_S=${GK_WINESERVER_WAIT_S:-120}
+
 # One persistent wineserver for the run, so each test process starts quickly.
 gk_start_wineserver() {
   wineserver -f -p >/dev/null 2>&1 &
-  GK_WINESERVER_PID=$!
-  GK_PIDS+=("$GK_WINESERVER_PID")
+  local pid=$!
+  if ! gk_wait_until "$GK_WINESERVER_WAIT_S" gk_wineserver_settled "$pid"; then
+    gk_log "the wineserver for $WINEPREFIX did not take its prefix within ${GK_WINESERVER_WAIT_S}s"
+    kill "$pid" 2>/dev/null || true
+    return 1
+  fi
+  if gk_wineserver_holds "$pid"; then
+    GK_WINESERVER_PID=$pid
+    GK_PIDS+=("$pid")
+  else
+    # Not ours to stop at the end: the tests run with the one that serves the prefix.
+    gk_log "another wineserver already serves $WINEPREFIX; the tests use that one"
+  fi
 }
 
 gk_ctest() {

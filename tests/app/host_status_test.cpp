@@ -152,13 +152,14 @@ TEST_F(SsdpPanelTest, RunningServiceOffersStopAndAClickStopsIt) {
 }
 
 TEST_F(SsdpPanelTest, StartPendingIsUnknownUntilTheServiceRuns) {
-    REGISTER_OR_SKIP(test_service::Behaviour::Pending(1500, 500));
+    REGISTER_OR_SKIP(test_service::Behaviour::Held(500));
     ASSERT_TRUE(service_->StartNoWait());
-    ASSERT_TRUE(service_->WaitForState(SERVICE_START_PENDING, 5000));
+    ASSERT_TRUE(service_->WaitForState(SERVICE_START_PENDING, service_->kWaitMs));
     Create(*ssdp_);
     ExpectPanel("?????", false, kUnknown);
     EXPECT_FALSE(dialog_->SsdpRunning());
-    ASSERT_TRUE(service_->WaitForState(SERVICE_RUNNING, 10000));
+    ASSERT_TRUE(service_->Release(SERVICE_RUNNING));
+    ASSERT_TRUE(service_->WaitForState(SERVICE_RUNNING, service_->kWaitMs));
     SendMessageA(Window(), WM_TIMER, STATUS_TIMER_ID, 0);
     ExpectPanel("Stop SSDP", true, kRunning);
 }

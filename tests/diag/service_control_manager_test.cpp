@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
 #include <vector>
 
 #include "tests/diag/test_service_support.h"
@@ -11,7 +12,8 @@ namespace {
 using test_service::Behaviour;
 using test_service::ScopedTestService;
 
-constexpr uint32_t QUICK_LIMIT_MS = 5000;
+// The real service is a Wine process: on a busy machine it may take many seconds to react.
+constexpr uint32_t LIMIT_MS = ScopedTestService::kWaitMs;
 
 std::string SystemText(DWORD code) {
     char* buffer = nullptr;
@@ -36,10 +38,14 @@ DWORD SimulatedClock::now = 0;
 std::vector<DWORD> SimulatedClock::sleeps;
 const WaitClock simulatedClock{&SimulatedClock::TickCount, &SimulatedClock::Sleep};
 
-// The real clock, with every sleep recorded.
+// The real clock, with every sleep recorded. The first sleep settles a held service, so the
+// wait surely begins while the service is still pending.
 std::vector<DWORD> realSleeps;
+ScopedTestService* releasedOnSleep = nullptr;
+DWORD releasedInto = 0;
 void RecordedSleep(DWORD milliseconds) {
     realSleeps.push_back(milliseconds);
+    if (releasedOnSleep) std::exchange(releasedOnSleep, nullptr)->Release(releasedInto);
     ::Sleep(milliseconds);
 }
 DWORD RealTick() { return ::GetTickCount(); }
@@ -84,8 +90,10 @@ public:
         SimulatedClock::now = 0;
         SimulatedClock::sleeps.clear();
         realSleeps.clear();
+        releasedOnSleep = nullptr;
     }
     ~SeamGuard() {
+        releasedOnSleep = nullptr;
         service_control_manager::SetWaitClock(nullptr);
         service_control_manager::SetStatusReader(nullptr);
     }
@@ -121,8 +129,8 @@ TEST(ServiceControlManager, MissingServiceLeavesNoHandleAndTheSystemText) {
     EXPECT_EQ(controller.get_error_text(), SystemText(ERROR_SERVICE_DOES_NOT_EXIST));
 
     controller.record_error(ERROR_ACCESS_DENIED);
-    EXPECT_EQ(controller.start(QUICK_LIMIT_MS), SCM_RESULT_FAILED);
-    EXPECT_EQ(controller.stop(QUICK_LIMIT_MS), SCM_RESULT_FAILED);
+    EXPECT_EQ(controller.start(LIMIT_MS), SCM_RESULT_FAILED);
+    EXPECT_EQ(controller.stop(LIMIT_MS), SCM_RESULT_FAILED);
     EXPECT_EQ(controller.get_error_text(), SystemText(ERROR_ACCESS_DENIED)) << "start and stop record nothing";
 }
 
@@ -130,8 +138,8 @@ TEST(ServiceControlManager, WithoutANameOnlyTheManagerIsOpen) {
     service_control_manager controller;
     EXPECT_NE(controller.scm_handle(), nullptr);
     EXPECT_EQ(controller.service_handle(), nullptr);
-    EXPECT_EQ(controller.start(QUICK_LIMIT_MS), SCM_RESULT_FAILED);
-    EXPECT_EQ(controller.stop(QUICK_LIMIT_MS), SCM_RESULT_FAILED);
+    EXPECT_EQ(controller.start(LIMIT_MS), SCM_RESULT_FAILED);
+    EXPECT_EQ(controller.stop(LIMIT_MS), SCM_RESULT_FAILED);
     EXPECT_EQ(controller.error_code(), 0u);
     EXPECT_EQ(controller.get_error_text(), "");
 }
@@ -153,13 +161,13 @@ TEST_F(RealServiceTest, StartAndStopRoundTrip) {
     const auto controller = Open();
     ASSERT_EQ(controller->status().dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
 
-    EXPECT_EQ(controller->start(QUICK_LIMIT_MS), SCM_RESULT_DONE) << controller->get_error_text();
+    EXPECT_EQ(controller->start(LIMIT_MS), SCM_RESULT_DONE) << controller->get_error_text();
     EXPECT_EQ(controller->status().dwCurrentState, static_cast<DWORD>(SERVICE_RUNNING));
     EXPECT_EQ(service_->CurrentState(), static_cast<DWORD>(SERVICE_RUNNING));
 
-    EXPECT_EQ(controller->stop(QUICK_LIMIT_MS), SCM_RESULT_DONE) << controller->get_error_text();
+    EXPECT_EQ(controller->stop(LIMIT_MS), SCM_RESULT_DONE) << controller->get_error_text();
     EXPECT_EQ(controller->status().dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
-    EXPECT_TRUE(service_->WaitForState(SERVICE_STOPPED, QUICK_LIMIT_MS));
+    EXPECT_TRUE(service_->WaitForState(SERVICE_STOPPED, LIMIT_MS));
     EXPECT_EQ(controller->get_error_text(), "");
 }
 
@@ -168,24 +176,26 @@ TEST_F(RealServiceTest, StartAndStopRoundTrip) {
 TEST_F(RealServiceTest, AlreadyInTheTargetStateSendsNothing) {
     if (!Register(Behaviour::Immediate())) return;
     const auto controller = Open();
-    EXPECT_EQ(controller->stop(QUICK_LIMIT_MS), SCM_RESULT_DONE);
+    EXPECT_EQ(controller->stop(LIMIT_MS), SCM_RESULT_DONE);
     EXPECT_EQ(service_->CurrentState(), static_cast<DWORD>(SERVICE_STOPPED));
 
     ASSERT_TRUE(service_->Start()) << service_->failure();
-    EXPECT_EQ(controller->start(QUICK_LIMIT_MS), SCM_RESULT_DONE);
+    EXPECT_EQ(controller->start(LIMIT_MS), SCM_RESULT_DONE);
     EXPECT_EQ(controller->status().dwCurrentState, static_cast<DWORD>(SERVICE_RUNNING));
     EXPECT_EQ(controller->error_code(), 0u);
 }
 
 TEST_F(RealServiceTest, StopPendingOnlyWaitsPollingAtTheWaitHint) {
-    if (!Register(Behaviour::Pending(600, 150))) return;
+    if (!Register(Behaviour::Held(150))) return;
     const auto controller = Open();
     ASSERT_TRUE(service_->Start()) << service_->failure();
     ASSERT_TRUE(service_->SendStop()) << service_->failure();
-    ASSERT_TRUE(service_->WaitForState(SERVICE_STOP_PENDING, QUICK_LIMIT_MS));
+    ASSERT_TRUE(service_->WaitForState(SERVICE_STOP_PENDING, LIMIT_MS));
 
     const SeamGuard seams(&recordedRealClock);
-    EXPECT_EQ(controller->stop(QUICK_LIMIT_MS), SCM_RESULT_DONE) << controller->get_error_text();
+    releasedOnSleep = service_.get();
+    releasedInto = SERVICE_STOPPED;
+    EXPECT_EQ(controller->stop(LIMIT_MS), SCM_RESULT_DONE) << controller->get_error_text();
     EXPECT_EQ(controller->status().dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
     EXPECT_EQ(controller->error_code(), 0u);
     ASSERT_FALSE(realSleeps.empty());
@@ -194,25 +204,28 @@ TEST_F(RealServiceTest, StopPendingOnlyWaitsPollingAtTheWaitHint) {
 
 // Paused, then continue sent: start must wait for running without StartServiceA (which would answer 1056).
 TEST_F(RealServiceTest, ContinuePendingOnlyWaits) {
-    if (!Register(Behaviour::Pending(400, 100))) return;
+    if (!Register(Behaviour::Held(100))) return;
     const auto controller = Open();
     ASSERT_TRUE(service_->Start()) << service_->failure();
     ASSERT_TRUE(service_->Pause()) << service_->failure();
     ASSERT_TRUE(service_->SendContinue()) << service_->failure();
-    ASSERT_TRUE(service_->WaitForState(SERVICE_CONTINUE_PENDING, QUICK_LIMIT_MS));
+    ASSERT_TRUE(service_->WaitForState(SERVICE_CONTINUE_PENDING, LIMIT_MS));
 
-    EXPECT_EQ(controller->start(QUICK_LIMIT_MS), SCM_RESULT_DONE) << controller->get_error_text();
+    const SeamGuard seams(&recordedRealClock);
+    releasedOnSleep = service_.get();
+    releasedInto = SERVICE_RUNNING;
+    EXPECT_EQ(controller->start(LIMIT_MS), SCM_RESULT_DONE) << controller->get_error_text();
     EXPECT_EQ(controller->status().dwCurrentState, static_cast<DWORD>(SERVICE_RUNNING));
     EXPECT_EQ(controller->error_code(), 0u);
 }
 
 TEST_F(RealServiceTest, StartPendingIsStartedAgainAndThePlatformRefuses) {
-    if (!Register(Behaviour::Pending(4000, 500))) return;
+    if (!Register(Behaviour::Held(500))) return;
     const auto controller = Open();
     ASSERT_TRUE(service_->StartNoWait()) << service_->failure();
-    ASSERT_TRUE(service_->WaitForState(SERVICE_START_PENDING, QUICK_LIMIT_MS));
+    ASSERT_TRUE(service_->WaitForState(SERVICE_START_PENDING, LIMIT_MS));
 
-    EXPECT_EQ(controller->start(QUICK_LIMIT_MS), SCM_RESULT_FAILED);
+    EXPECT_EQ(controller->start(LIMIT_MS), SCM_RESULT_FAILED);
     EXPECT_EQ(controller->error_code(), static_cast<DWORD>(ERROR_SERVICE_ALREADY_RUNNING));
     EXPECT_EQ(controller->get_error_text(), SystemText(ERROR_SERVICE_ALREADY_RUNNING));
 }
@@ -221,7 +234,7 @@ TEST_F(RealServiceTest, DisabledServiceAnswersFailedWithTheSystemText) {
     if (!Register(Behaviour::Immediate())) return;
     ASSERT_TRUE(service_->Disable()) << service_->failure();
     const auto controller = Open();
-    EXPECT_EQ(controller->start(QUICK_LIMIT_MS), SCM_RESULT_FAILED);
+    EXPECT_EQ(controller->start(LIMIT_MS), SCM_RESULT_FAILED);
     EXPECT_EQ(controller->error_code(), static_cast<DWORD>(ERROR_SERVICE_DISABLED));
     EXPECT_EQ(controller->get_error_text(), SystemText(ERROR_SERVICE_DISABLED));
     EXPECT_EQ(service_->CurrentState(), static_cast<DWORD>(SERVICE_STOPPED));
@@ -249,7 +262,7 @@ TEST_F(RealServiceTest, FailedReadBeforeTheChangeSendsNothingAndKeepsItsText) {
     ScriptedStatus::Script({SERVICE_STOPPED}, {0}, 1);
     const SeamGuard seams(&simulatedClock, &ScriptedStatus::Read);
 
-    EXPECT_EQ(controller->start(QUICK_LIMIT_MS), SCM_RESULT_FAILED);
+    EXPECT_EQ(controller->start(LIMIT_MS), SCM_RESULT_FAILED);
     EXPECT_EQ(controller->error_code(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
     EXPECT_EQ(controller->get_error_text(), SystemText(ERROR_INVALID_HANDLE));
     EXPECT_EQ(controller->status().dwCurrentState, before.dwCurrentState) << "a failed read keeps the status";

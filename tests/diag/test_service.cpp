@@ -3,6 +3,8 @@
 //   immediate                 running at once, stopped at once on stop
 //   pending <ms> <hint>       every transition (start, stop, pause, continue) is
 //                             reported pending with the wait hint for <ms> first
+//                             (4294967295: until released), or until the test
+//                             releases it through the event of the settled state
 //   ignore-stop               accepts the stop control and goes on running
 // Pause and continue are accepted in every mode. Control 200 ends the service at
 // once whatever the mode, so a fixture can always get rid of it.
@@ -11,6 +13,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+
+#include "tests/diag/test_service_release.h"
+#include "ui/handles.h"
 
 namespace {
 
@@ -33,6 +38,7 @@ public:
     explicit TestService(const Behaviour& behaviour) : behaviour_(behaviour) {}
 
     void Run(const char* name) {
+        name_ = name;
         wake_ = CreateEventA(nullptr, FALSE, FALSE, nullptr);
         handle_ = RegisterServiceCtrlHandlerExA(name, &TestService::Handler, this);
         if (!handle_ || !wake_) return;
@@ -82,16 +88,19 @@ private:
         SetEvent(wake_);
     }
 
-    // Reports the pending state for the configured time, then the settled one.
+    // Reports the pending state for the configured time or until released, then the settled one.
     void Transition(DWORD pending, DWORD settled) {
         if (behaviour_.mode == Mode::Pending) {
+            const ui::UniqueHandleObject release(
+                CreateEventA(nullptr, FALSE, FALSE, test_service::ReleaseEventName(name_, settled).c_str()));
             const DWORD started = GetTickCount();
             DWORD checkPoint = 1;
-            while (GetTickCount() - started < behaviour_.pendingMs) {
+            while (behaviour_.pendingMs == INFINITE || GetTickCount() - started < behaviour_.pendingMs) {
                 Report(pending, checkPoint++, behaviour_.waitHintMs);
                 // A request to end at once cuts any pending phase short.
                 if (request_ == static_cast<LONG>(Request::EndNow)) return;
-                Sleep(STEP_MS);
+                if (!release) Sleep(STEP_MS);
+                else if (WaitForSingleObject(release.get(), STEP_MS) == WAIT_OBJECT_0) break;
             }
         }
         Report(settled, 0, 0);
@@ -109,6 +118,7 @@ private:
     }
 
     Behaviour behaviour_;
+    std::string name_;
     SERVICE_STATUS_HANDLE handle_ = nullptr;
     HANDLE wake_ = nullptr;
     volatile LONG request_ = 0;

@@ -2,13 +2,18 @@
 
 #include <atomic>
 #include <cstdio>
+#include <iterator>
+
+#include "tests/diag/test_service_release.h"
 
 namespace test_service {
 namespace {
 
 constexpr DWORD CONTROL_END_NOW = 200;  // the test service ends at once on this control
 constexpr DWORD POLL_MS = 20;
-constexpr DWORD REMOVE_TIMEOUT_MS = 10000;
+constexpr DWORD REMOVE_TIMEOUT_MS = ScopedTestService::kWaitMs;
+// The states a pending phase settles in, each with its release event.
+constexpr DWORD SETTLED_STATES[] = {SERVICE_RUNNING, SERVICE_STOPPED, SERVICE_PAUSED};
 const char EXE_NAME[] = "gk_test_service.exe";
 
 std::string OwnDirectory() {
@@ -66,7 +71,7 @@ void EndServiceProcess(SC_HANDLE service) {
     const bool asked = ControlService(service, CONTROL_END_NOW, &status) != FALSE;
     if (!asked || WaitForSingleObject(process.get(), 2000) == WAIT_TIMEOUT) {
         TerminateProcess(process.get(), 1);
-        WaitForSingleObject(process.get(), 2000);
+        WaitForSingleObject(process.get(), ScopedTestService::kWaitMs);
     }
 }
 
@@ -126,6 +131,8 @@ ScopedTestService::ScopedTestService(std::string name, const Behaviour& behaviou
         Fail("removing the stale service");
         return;
     }
+    for (size_t i = 0; i < std::size(SETTLED_STATES); ++i)
+        released_[i].reset(CreateEventA(nullptr, FALSE, FALSE, ReleaseEventName(name_, SETTLED_STATES[i]).c_str()));
     const std::string commandLine = CommandLine(behaviour);
     service_.reset(CreateServiceA(manager_.get(), name_.c_str(), name_.c_str(), SERVICE_ALL_ACCESS,
                                   SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_IGNORE,
@@ -147,7 +154,15 @@ bool ScopedTestService::Fail(const char* what) {
     return false;
 }
 
-bool ScopedTestService::Start(DWORD timeoutMs) { return StartNoWait() && WaitForState(SERVICE_RUNNING, timeoutMs); }
+bool ScopedTestService::Start(DWORD timeoutMs) {
+    return StartNoWait() && Release(SERVICE_RUNNING) && WaitForState(SERVICE_RUNNING, timeoutMs);
+}
+
+bool ScopedTestService::Release(DWORD settledState) {
+    for (size_t i = 0; i < std::size(SETTLED_STATES); ++i)
+        if (SETTLED_STATES[i] == settledState) return released_[i] && SetEvent(released_[i].get());
+    return false;
+}
 
 bool ScopedTestService::StartNoWait() {
     if (!service_) return false;
@@ -164,7 +179,9 @@ bool ScopedTestService::SendStop() { return Control(SERVICE_CONTROL_STOP); }
 bool ScopedTestService::SendPause() { return Control(SERVICE_CONTROL_PAUSE); }
 bool ScopedTestService::SendContinue() { return Control(SERVICE_CONTROL_CONTINUE); }
 
-bool ScopedTestService::Pause(DWORD timeoutMs) { return SendPause() && WaitForState(SERVICE_PAUSED, timeoutMs); }
+bool ScopedTestService::Pause(DWORD timeoutMs) {
+    return SendPause() && Release(SERVICE_PAUSED) && WaitForState(SERVICE_PAUSED, timeoutMs);
+}
 
 bool ScopedTestService::WaitForState(DWORD state, DWORD timeoutMs) {
     const DWORD started = GetTickCount();

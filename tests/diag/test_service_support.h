@@ -11,9 +11,11 @@
 //
 // Behaviours (the exe's command line): Immediate() starts and stops at once;
 // Pending(ms, hint) reports START_PENDING / STOP_PENDING / PAUSE_PENDING /
-// CONTINUE_PENDING with the wait hint for ms before settling; IgnoreStop()
-// accepts the stop control and keeps running. Pause and continue work in every
-// behaviour, so Pause() gives a paused service.
+// CONTINUE_PENDING with the wait hint for ms before settling; Held(hint) stays
+// pending until the test calls Release() with the state to settle in, so a test
+// meets the pending state whatever the machine's speed; IgnoreStop() accepts the
+// stop control and keeps running. Pause and continue work in every behaviour, so
+// Pause() gives a paused service; Start() and Pause() release their own phase.
 //
 // The guard first removes any registration of the same name left by a crashed
 // earlier run (ending its process), and its destructor ends the service's
@@ -34,6 +36,7 @@ struct Behaviour {
 
     static Behaviour Immediate() { return {"immediate"}; }
     static Behaviour Pending(DWORD pendingMs, DWORD waitHintMs);
+    static Behaviour Held(DWORD waitHintMs) { return Pending(INFINITE, waitHintMs); }
     static Behaviour IgnoreStop() { return {"ignore-stop"}; }
 };
 
@@ -49,6 +52,9 @@ bool RemoveService(const char* name);
 
 class ScopedTestService {
 public:
+    // The service is a Wine process: on a busy machine it may take many seconds to react.
+    static constexpr DWORD kWaitMs = 120000;
+
     ScopedTestService(std::string name, const Behaviour& behaviour);
     ~ScopedTestService();
     ScopedTestService(const ScopedTestService&) = delete;
@@ -61,7 +67,7 @@ public:
     const std::string& name() const { return name_; }
 
     // StartServiceA, then waits (up to timeoutMs) until running; true when running.
-    bool Start(DWORD timeoutMs = 5000);
+    bool Start(DWORD timeoutMs = kWaitMs);
     // StartServiceA without waiting; true when the SCM took it.
     bool StartNoWait();
     // Sends the stop control without waiting; true when the SCM took it.
@@ -70,7 +76,9 @@ public:
     bool SendPause();
     bool SendContinue();
     // Pauses and waits until paused.
-    bool Pause(DWORD timeoutMs = 5000);
+    bool Pause(DWORD timeoutMs = kWaitMs);
+    // Ends the pending phase toward the state now, or the next one if none runs yet.
+    bool Release(DWORD settledState);
     // Polls until the service is in the state, up to timeoutMs; true when it is.
     bool WaitForState(DWORD state, DWORD timeoutMs);
     // The current state, or 0 when it cannot be read.
@@ -90,6 +98,8 @@ private:
     std::string failure_;
     ui::UniqueScHandle manager_;
     ui::UniqueScHandle service_;
+    // Held open for the guard's life, so a release waits in the event until the service takes it.
+    ui::UniqueHandleObject released_[3];
 };
 
 }  // namespace test_service

@@ -32,8 +32,8 @@ std::vector<INPUT> MouseClicks(int clicks);
 std::vector<INPUT> KeyStroke(WORD key, std::vector<WORD> modifiers = {});
 
 // Runs the action once, inside whatever message loop is running, when a dialog of this
-// thread with the caption is shown. If the dialog is still there long after, it is ended
-// with kDriverGaveUp so that a test fails instead of hanging.
+// thread with the caption is shown. If the dialog is still there a minute after, it is
+// ended with kDriverGaveUp so that a test fails instead of hanging.
 class DialogDriver {
 public:
     static constexpr INT_PTR kDriverGaveUp = 0x7e57;
@@ -53,7 +53,7 @@ private:
     std::function<void(HWND)> action_;
     UINT_PTR timer_ = 0;
     bool ran_ = false;
-    int ticksSinceAction_ = 0;
+    DWORD actionTick_ = 0;
 };
 
 }  // namespace gktest

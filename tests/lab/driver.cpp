@@ -6,15 +6,20 @@
 //
 // Steps run in order; the first failing step prints "FAIL\t<why>" and ends the
 // run with exit code 1. Texts are printed with \r, \n, \t and \\ escaped.
+// Clicks are posted, as a user's are; "sync", "idle" and "nobox" wait until the
+// program has handled them, whatever the machine's speed.
 #include <windows.h>
 #include <commctrl.h>
 
 #include <fcntl.h>
 #include <io.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "res/resource.h"
@@ -26,7 +31,10 @@ constexpr char kMainCaptionPrefix[] = "Gatekeel -- ";
 constexpr char kAddEditCaption[] = "Add Or Edit Server/Service";
 // The static control that holds a message box's text.
 constexpr int kBoxTextId = 0xFFFF;
-constexpr DWORD kDefaultWaitMs = 20000;
+// Generous: on a busy machine a Wine program may take many seconds to react, and a
+// deadline costs nothing when the thing waited for comes.
+constexpr DWORD kDefaultWaitMs = 120000;
+constexpr DWORD kStartWaitMs = 300000;
 
 struct Failure {
     std::string why;
@@ -67,12 +75,13 @@ double NowMs() {
 
 std::string WindowText(HWND window) {
     // WM_GETTEXT is marshalled across processes; the length comes first.
+    constexpr UINT kTextWaitMs = 30000;
     DWORD_PTR length = 0;
-    if (!SendMessageTimeoutA(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length)) return {};
+    if (!SendMessageTimeoutA(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kTextWaitMs, &length)) return {};
     std::string text(length + 1, '\0');
     DWORD_PTR copied = 0;
     SendMessageTimeoutA(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG,
-                        5000, &copied);
+                        kTextWaitMs, &copied);
     text.resize(copied);
     return text;
 }
@@ -89,15 +98,20 @@ DWORD ProcessOf(HWND window) {
     return pid;
 }
 
-std::vector<HWND> TopLevelDialogs(DWORD pid) {
+// A modal box or dialog exists, hidden, until its loop first finds the queue empty.
+enum class Shown { Only, OrHidden };
+
+std::vector<HWND> TopLevelDialogs(DWORD pid, Shown shown = Shown::Only) {
     struct Search {
         DWORD pid;
+        Shown shown;
         std::vector<HWND> found;
-    } search{pid, {}};
+    } search{pid, shown, {}};
     EnumWindows(
         [](HWND window, LPARAM param) -> BOOL {
             auto* s = reinterpret_cast<Search*>(param);
-            if (IsWindowVisible(window) && ClassName(window) == "#32770" && (s->pid == 0 || ProcessOf(window) == s->pid))
+            if ((s->shown == Shown::OrHidden || IsWindowVisible(window)) && ClassName(window) == "#32770" &&
+                (s->pid == 0 || ProcessOf(window) == s->pid))
                 s->found.push_back(window);
             return TRUE;
         },
@@ -154,11 +168,12 @@ public:
         if (name == "main") FindMain(static_cast<DWORD>(number(1, kDefaultWaitMs)));
         else if (name == "click") Click(Main(), static_cast<int>(number(1, 0)));
         else if (name == "dialog") current_ = WaitDialog(arg(1), static_cast<DWORD>(number(2, kDefaultWaitMs)));
-        else if (name == "set") SetText(static_cast<int>(number(1, 0)), arg(2));
+        else if (name == "set") SetText(static_cast<int>(number(1, 0)), arg(2), static_cast<DWORD>(number(3, kDefaultWaitMs)));
         else if (name == "press") Click(Current(), static_cast<int>(number(1, 0)));
         else if (name == "gone") WaitGone(static_cast<DWORD>(number(1, kDefaultWaitMs)));
         else if (name == "box") current_ = WaitBox(static_cast<DWORD>(number(1, kDefaultWaitMs)));
-        else if (name == "nobox") NoBox(static_cast<DWORD>(number(1, 1000)));
+        else if (name == "nobox") NoBox(static_cast<DWORD>(number(1, kDefaultWaitMs)));
+        else if (name == "sync") Sync(static_cast<DWORD>(number(1, kDefaultWaitMs)));
         else if (name == "idle") WaitIdle(static_cast<DWORD>(number(1, kDefaultWaitMs)));
         else if (name == "tree") PrintTree();
         else if (name == "select") Select(static_cast<int>(number(1, 0)));
@@ -166,12 +181,11 @@ public:
         else if (name == "alive") Alive();
         else if (name == "sysmsg") SystemMessage(static_cast<HRESULT>(std::strtoul(arg(1).c_str(), nullptr, 16)));
         else if (name == "time-refresh") TimeRefresh(number(1, 0), static_cast<DWORD>(number(2, 300000)));
-        else if (name == "startup") Startup(arg(1), arg(2));
+        else if (name == "startup") Startup(arg(1), arg(2), static_cast<DWORD>(number(3, kStartWaitMs)));
         else if (name == "close") Close(static_cast<DWORD>(number(1, kDefaultWaitMs)));
         else if (name == "windows") PrintWindows();
         else if (name == "text") Print("TEXT\t" + Escape(WindowText(Control(Current(), static_cast<int>(number(1, 0))))));
         else if (name == "waittext") WaitText(static_cast<int>(number(1, 0)), arg(2), static_cast<DWORD>(number(3, kDefaultWaitMs)));
-        else if (name == "sleep") Sleep(static_cast<DWORD>(number(1, 100)));
         else Fail("unknown step " + name);
     }
 
@@ -180,6 +194,7 @@ private:
     HWND current_ = nullptr;
     DWORD pid_ = 0;
     ui::UniqueHandleObject process_;
+    unsigned markers_ = 0;
 
     HWND Main() {
         if (!main_ || !IsWindow(main_)) FindMain(kDefaultWaitMs);
@@ -237,18 +252,64 @@ private:
         PostMessageA(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(control));
     }
 
-    void SetText(int id, const std::string& text) {
+    // Sent from a helper thread: a validation box opened by the change keeps the send
+    // from returning, and that box is then the program's answer.
+    void SetText(int id, const std::string& text, DWORD waitMs) {
         HWND control = Control(Current(), id);
         if (!IsWindowEnabled(control)) Fail("field " + std::to_string(id) + " is disabled");
-        DWORD_PTR result = 0;
-        // A validation box opened by the change keeps the message from returning.
-        SendMessageTimeoutA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_NORMAL, 2000, &result);
+        auto done = std::make_shared<std::atomic<bool>>(false);
+        std::thread([control, text, done] {
+            SendMessageA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+            *done = true;
+        }).detach();
+        const double deadline = NowMs() + waitMs;
+        while (!*done && !FindBox(Shown::OrHidden)) {
+            if (NowMs() > deadline) Fail("field " + std::to_string(id) + " did not take its text within " + Seconds(waitMs));
+            Sleep(10);
+        }
     }
 
-    HWND FindBox() {
-        for (HWND window : TopLevelDialogs(pid_))
+    static std::string Seconds(DWORD ms) { return std::to_string(ms / 1000) + " s"; }
+
+    static std::string BoxText(HWND box) {
+        return Escape(WindowText(box)) + "\t" + Escape(WindowText(GetDlgItem(box, kBoxTextId)));
+    }
+
+    HWND FindBox(Shown shown = Shown::Only) {
+        for (HWND window : TopLevelDialogs(pid_, shown))
             if (window != main_ && IsMessageBox(window)) return window;
         return nullptr;
+    }
+
+    // Posts an invisible marker to the program's UI thread and waits until it has been
+    // handled. Posted messages are handled in order, so whatever was posted before it (a
+    // click) has been dispatched by then; the loop of a modal box or dialog handles it too.
+    // The tree's insert-mark colour carries it: it keeps any value and is drawn only with
+    // an insert mark, which the program never shows.
+    void SyncUntil(double deadline, DWORD waitMs) {
+        HWND tree = Tree();
+        const COLORREF marker = 0x00A00000 | (++markers_ & 0xFFFFF);
+        if (!PostMessageA(tree, TVM_SETINSERTMARKCOLOR, 0, static_cast<LPARAM>(marker)))
+            Fail("cannot post to the program's tree");
+        for (;;) {
+            DWORD_PTR seen = 0;
+            const double left = deadline - NowMs();
+            const UINT sendMs = left > 1 ? static_cast<UINT>(left) : 1;
+            if (SendMessageTimeoutA(tree, TVM_GETINSERTMARKCOLOR, 0, 0, SMTO_NORMAL, sendMs, &seen) && seen == marker)
+                return;
+            if (!IsWindow(tree)) Fail("the main window has gone");
+            if (NowMs() >= deadline) Fail("the program did not handle a posted message within " + Seconds(waitMs));
+            Sleep(10);
+        }
+    }
+
+    void Sync(DWORD waitMs) { SyncUntil(NowMs() + waitMs, waitMs); }
+
+    // Two markers: the second is posted once the first was handled, so it also waits for
+    // what the handlers before the first posted in their turn (a refill, the list's lines).
+    void Settle(double deadline, DWORD waitMs) {
+        SyncUntil(deadline, waitMs);
+        SyncUntil(deadline, waitMs);
     }
 
     HWND WaitBox(DWORD waitMs) {
@@ -256,8 +317,8 @@ private:
         const double deadline = NowMs() + waitMs;
         do {
             if (HWND box = FindBox()) {
-                Sleep(50);  // let the box finish its layout before it is read
-                Print("BOX\t" + Escape(WindowText(box)) + "\t" + Escape(WindowText(GetDlgItem(box, kBoxTextId))));
+                Sync(kDefaultWaitMs);  // its loop runs, so it is set up, before it is read
+                Print("BOX\t" + BoxText(box));
                 return box;
             }
             Sleep(20);
@@ -265,14 +326,11 @@ private:
         Fail("no message box");
     }
 
+    // No box came of what was done: once the program has handled all of it, none exists.
     void NoBox(DWORD waitMs) {
         Main();
-        const double deadline = NowMs() + waitMs;
-        do {
-            if (HWND box = FindBox())
-                Fail("unexpected box: " + Escape(WindowText(box)) + "\t" + Escape(WindowText(GetDlgItem(box, kBoxTextId))));
-            Sleep(20);
-        } while (NowMs() < deadline);
+        Settle(NowMs() + waitMs, waitMs);
+        if (HWND box = FindBox(Shown::OrHidden)) Fail("unexpected box: " + BoxText(box));
     }
 
     HWND WaitDialog(const std::string& caption, DWORD waitMs) {
@@ -300,11 +358,6 @@ private:
         current_ = main_;
     }
 
-    bool Responds(DWORD waitMs) {
-        DWORD_PTR result = 0;
-        return SendMessageTimeoutA(Main(), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, waitMs, &result) != 0;
-    }
-
     // Waits until a control of the current window shows the text.
     void WaitText(int id, const std::string& text, DWORD waitMs) {
         HWND control = Control(Current(), id);
@@ -330,21 +383,21 @@ private:
     }
 
     void Alive() {
-        if (!Responds(5000)) Fail("the main window does not answer");
+        Sync(kDefaultWaitMs);
         Print("ALIVE");
     }
 
-    // Idle: the window answers, Refresh is enabled again, no box or dialog is open.
+    // Idle: the program has handled everything posted to it, Refresh is enabled again,
+    // and no box or dialog is open.
     void WaitIdle(DWORD waitMs) {
         Main();
         const double deadline = NowMs() + waitMs;
         for (;;) {
-            if (HWND box = FindBox())
-                Fail("a box is open: " + Escape(WindowText(box)) + "\t" + Escape(WindowText(GetDlgItem(box, kBoxTextId))));
+            Settle(deadline, waitMs);
+            if (HWND box = FindBox(Shown::OrHidden)) Fail("a box is open: " + BoxText(box));
             std::string busy;
-            for (HWND window : TopLevelDialogs(pid_))
+            for (HWND window : TopLevelDialogs(pid_, Shown::OrHidden))
                 if (window != main_) busy = "the dialog \"" + WindowText(window) + "\" is open";
-            if (busy.empty() && !Responds(1000)) busy = "the main window does not answer";
             if (busy.empty() && !IsWindowEnabled(Control(main_, IDC_REFRESH))) busy = "Refresh is disabled";
             if (busy.empty()) return;
             if (NowMs() > deadline) Fail("the main window did not become idle: " + busy);
@@ -475,7 +528,7 @@ private:
             const auto count = static_cast<long>(SendMessageA(tree, TVM_GETCOUNT, 0, 0));
             if (count == expected && lastLine == 0 && NowMs() - start > 30) lastLine = NowMs();
             if (lastLine != 0 && IsWindowEnabled(Control(main_, IDC_REFRESH))) break;
-            if (HWND box = FindBox()) Fail("box during the refresh: " + Escape(WindowText(GetDlgItem(box, kBoxTextId))));
+            if (HWND box = FindBox()) Fail("box during the refresh: " + BoxText(box));
             if (NowMs() - start > waitMs) Fail("the refresh did not list " + std::to_string(expected) + " lines");
             Sleep(2);
         }
@@ -485,7 +538,7 @@ private:
     }
 
     // Process start to the program's first visible window whose caption starts with the prefix.
-    void Startup(const std::string& exe, const std::string& captionPrefix) {
+    void Startup(const std::string& exe, const std::string& captionPrefix, DWORD waitMs) {
         STARTUPINFOA startup = {};
         startup.cb = sizeof startup;
         PROCESS_INFORMATION info = {};
@@ -499,11 +552,11 @@ private:
             for (HWND window : TopLevelDialogs(info.dwProcessId))
                 if (WindowText(window).rfind(captionPrefix, 0) == 0) shown = window;
             if (!shown && WaitForSingleObject(info.hProcess, 1) == WAIT_OBJECT_0) Fail(exe + " ended without a window");
-            if (NowMs() - start > 60000) Fail(exe + " showed no window");
+            if (NowMs() - start > waitMs) Fail(exe + " showed no window within " + Seconds(waitMs));
         }
         const double elapsed = NowMs() - start;
         PostMessageA(shown, WM_CLOSE, 0, 0);
-        if (WaitForSingleObject(info.hProcess, 20000) != WAIT_OBJECT_0) Fail(exe + " did not end");
+        if (WaitForSingleObject(info.hProcess, kDefaultWaitMs) != WAIT_OBJECT_0) Fail(exe + " did not end");
         char line[64];
         std::snprintf(line, sizeof line, "STARTUP_MS\t%.1f", elapsed);
         Print(line);

@@ -25,6 +25,7 @@ work=$(mktemp -d)
 
 teardown() {
   local rc=$?
+  [ "$rc" -eq 0 ] || [ "$rc" -eq 77 ] || diagnose
   unregister_ssdpsrv
   gk_lab_stop_wineserver
   gk_lab_down
@@ -34,32 +35,110 @@ teardown() {
 }
 trap teardown EXIT
 trap 'exit 143' TERM INT
+# A failure inside a command substitution ends the scenario, not only the subshell.
+trap 'exit 1' USR1
+
+# The lab's processes: every one in its namespaces, as ps sees them.
+lab_processes() {
+  local ns pids
+  for ns in "$GK_NS_HOST" "$GK_NS_ROUTER" "$GK_NS_WAN"; do
+    pids=$(ip netns pids "$ns" 2>/dev/null | paste -sd, -)
+    echo "-- processes in $ns:"
+    [ -z "$pids" ] || ps -o pid,ppid,stat,etime,time,args -p "$pids" | cut -c1-200
+  done
+}
+
+# The top-level windows, asked of the driver when it still answers.
+driver_windows() {
+  [ -n "${DRIVER_PID:-}" ] || { echo "(no driver)"; return; }
+  if DRV_BACKSTOP_S=60 drv_batch windows; then printf '%s' "$DRV_OUT"; else echo "(the driver did not answer)"; fi
+}
+
+# What a failure leaves to look at, printed once whichever process of the scenario failed.
+diagnose() {
+  [ -e "$work/diagnosed" ] && return 0
+  : >"$work/diagnosed"
+  {
+    echo "---- what the scenario saw (load: $(cat /proc/loadavg)) ----"
+    echo "-- the driver's log, last lines:"
+    tail -n 120 "$work/driver.log" 2>/dev/null || true
+    echo "-- top-level windows:"
+    driver_windows
+    echo "-- gatekeel.exe's output:"
+    cat "$work/gatekeel.log" 2>/dev/null || true
+    if [ -d "${GK_LAB_DIR:-/nonexistent}" ]; then
+      gk_lab_router_report 40 2>&1
+      lab_processes
+    fi
+    echo "---- end of what the scenario saw ----"
+  } >&2
+}
 
 die() {
   echo "FAILED: $*" >&2
+  diagnose
+  [ "$BASH_SUBSHELL" -eq 0 ] || kill -USR1 $$
   exit 1
 }
 
-# One driver process for the whole scenario, fed a batch of steps per line.
+# One driver process for the whole scenario, fed a batch of steps per line. Now and
+# then a Wine process ends at its start, before its main: such a start gets one more try.
 start_driver() {
   gk_lab_wine_env
-  coproc DRIVER_PROC { ip netns exec "$GK_NS_HOST" env WINEPREFIX="$GK_LAB_PREFIX" wine "$DRIVER" serve 2>/dev/null; }
-  gk_lab_track "$DRIVER_PROC_PID"
-  exec {drv_in}>&"${DRIVER_PROC[1]}" {drv_out}<&"${DRIVER_PROC[0]}"
+  local try
+  for try in 1 2; do
+    coproc DRIVER_PROC { ip netns exec "$GK_NS_HOST" env WINEPREFIX="$GK_LAB_PREFIX" wine "$DRIVER" serve 2>/dev/null; }
+    DRIVER_PID=$DRIVER_PROC_PID
+    gk_lab_track "$DRIVER_PID"
+    exec {drv_in}>&"${DRIVER_PROC[1]}" {drv_out}<&"${DRIVER_PROC[0]}"
+    drv_batch sysmsg 0 && return 0
+    gk_pid_alive "$DRIVER_PID" && drv_silent "the first batch"
+    [ "$try" -eq 1 ] || drv_silent "the first batch"
+    echo "the driver ended at its start; starting it once more" >&2
+    exec {drv_in}>&- {drv_out}<&-
+  done
 }
 
-# Runs driver steps; any FAIL line ends the scenario.
-drv() {
-  local out="" line answered=""
+# Runs one batch of driver steps, with its output in DRV_OUT: 0 when every step
+# passed, 1 when one failed, 2 when the driver gave no answer. Each step has its own
+# deadline inside the driver; this one only catches a driver that hangs or has ended.
+drv_batch() {
+  local line="" part answered="" deadline=$((SECONDS + ${DRV_BACKSTOP_S:-1200}))
+  DRV_OUT=""
+  gk_pid_alive "$DRIVER_PID" || return 2
   (IFS=$'\t'; printf '%s\n' "$*") >&"$drv_in"
-  while IFS= read -r -t 400 line <&"$drv_out"; do
-    [ "$line" = DONE ] && { answered=1; break; }
-    out+=$line$'\n'
+  for (( ; ; )); do
+    if IFS= read -r -t 5 part <&"$drv_out"; then
+      line+=$part
+      [ "$line" = DONE ] && { answered=1; break; }
+      DRV_OUT+=$line$'\n'
+      line=""
+    else
+      (($? > 128)) || break  # end of output
+      line+=$part
+      gk_pid_alive "$DRIVER_PID" || break
+      [ "$SECONDS" -lt "$deadline" ] || break
+    fi
   done
-  printf '> %s\n%s' "$*" "$out" >>"$work/driver.log"
-  [ -n "$answered" ] || die "the driver stopped answering at: $*"
-  grep -q '^FAIL' <<<"$out" && die "driver $*: $(grep '^FAIL' <<<"$out")"
-  printf '%s' "$out"
+  printf '> %s\n%s' "$*" "$DRV_OUT" >>"$work/driver.log"
+  [ -n "$answered" ] || return 2
+  ! grep -q '^FAIL' <<<"$DRV_OUT"
+}
+
+drv_silent() {
+  gk_pid_alive "$DRIVER_PID" && die "the driver stopped answering at: $*"
+  die "the driver has ended, at: $*"
+}
+
+# Runs driver steps; a failing step or a silent driver ends the scenario.
+drv() {
+  local rc=0
+  drv_batch "$@" || rc=$?
+  case $rc in
+    0) printf '%s' "$DRV_OUT" ;;
+    1) die "driver $*: $(grep '^FAIL' <<<"$DRV_OUT")" ;;
+    *) drv_silent "$@" ;;
+  esac
 }
 
 # Text as the driver escapes it.
@@ -81,7 +160,7 @@ expect_eq() {
 # The next box must have this caption and text; it is answered with the button.
 expect_box() {
   local caption=$1 text=$2 button=${3:-1} got
-  got=$(drv box 60000 -- press "$button" -- gone | grep '^BOX')
+  got=$(drv box -- press "$button" -- gone | grep '^BOX')
   expect_eq "message box" "$got" "BOX	$(esc "$caption")	$(esc "$text")"
 }
 
@@ -105,10 +184,41 @@ expect_tree_is_router() {
   [ "$actual" = "$expected" ] || die "$1: the tree is not what the router holds"$'\n'"$(diff <(echo "$expected") <(echo "$actual") || true)"
 }
 
+# A Wine process may take minutes to show its window on a busy machine; one that
+# has ended will never show it.
+GK_LAB_START_WAIT_S=${GK_LAB_START_WAIT_S:-300}
+
+# Waits for the main window of the program just started: 0 once the driver has it,
+# 1 when the program ended first.
+wait_for_main() {
+  local deadline=$((SECONDS + GK_LAB_START_WAIT_S)) rc
+  for (( ; ; )); do
+    rc=0
+    drv_batch main 2000 || rc=$?
+    [ "$rc" -eq 0 ] && return 0
+    [ "$rc" -eq 1 ] || drv_silent main
+    gk_pid_alive "$GATEKEEL_PID" || return 1
+    [ "$SECONDS" -lt "$deadline" ] || die "driver main: $(grep '^FAIL' <<<"$DRV_OUT") within ${GK_LAB_START_WAIT_S}s"
+  done
+}
+
+# A start that ends silently before the window gets one more try, as the driver's does.
 start_gatekeel() {
-  gk_lab_wine_start "$work/gatekeel.log" "$GATEKEEL"
-  GATEKEEL_PID=$GK_LAB_LAST_PID
-  drv main 30000 -- idle >/dev/null
+  local try code
+  for try in 1 2; do
+    gk_lab_wine_start "$work/gatekeel.log" "$GATEKEEL"
+    GATEKEEL_PID=$GK_LAB_LAST_PID
+    if wait_for_main; then
+      drv idle >/dev/null
+      return 0
+    fi
+    code=0
+    wait "$GATEKEEL_PID" || code=$?
+    if [ "$try" -eq 2 ] || [ -s "$work/gatekeel.log" ]; then
+      die "gatekeel.exe ended with exit code $code before its main window showed"
+    fi
+    echo "gatekeel.exe ended with exit code $code at its start, without a word; starting it once more" >&2
+  done
 }
 
 close_gatekeel() {
@@ -116,8 +226,9 @@ close_gatekeel() {
   wait "$GATEKEEL_PID" 2>/dev/null || true
 }
 
+# The click is posted; idle waits until the program has handled it and everything it posted.
 refresh() {
-  drv click 1000 -- sleep 200 -- idle "${1:-120000}" >/dev/null
+  drv click 1000 -- idle "${1:-300000}" >/dev/null
 }
 
 scenario_bare_enum() {
@@ -140,7 +251,7 @@ scenario_refresh() {
   # A refresh costs a full table read per process, so each count gets one program run.
   start_gatekeel
   refresh
-  drv nobox 300 >/dev/null
+  drv nobox >/dev/null
   expect_eq "tree of an empty router" "$(drv tree)" "TREE	0"
   close_gatekeel
 
@@ -155,7 +266,7 @@ scenario_refresh() {
 
   gk_lab_seed_leases 97 4
   start_gatekeel
-  refresh 200000
+  refresh 600000
   expect_tree_is_router "one hundred mappings"
   expect_eq "lines for one hundred mappings" "$(drv tree | head -n1)" "TREE	100"
   close_gatekeel
@@ -165,8 +276,8 @@ scenario_refresh() {
 add_through_dialog() {
   local desc=$1 client=$2 eport=$3 iport=$4 proto=${5:-TCP}
   drv click 1010 -- dialog "Add Or Edit Server/Service" -- set 1013 "$desc" -- set 1015 "$client" \
-    -- set 1014 "$eport" -- set 1016 "$iport" -- nobox 200 >/dev/null
-  [ "$proto" = UDP ] && drv dialog "Add Or Edit Server/Service" -- press 1018 -- sleep 100 >/dev/null
+    -- set 1014 "$eport" -- set 1016 "$iport" -- nobox >/dev/null
+  [ "$proto" = UDP ] && drv dialog "Add Or Edit Server/Service" -- press 1018 -- sync >/dev/null
   drv dialog "Add Or Edit Server/Service" -- press 1 -- gone >/dev/null
 }
 
@@ -182,7 +293,7 @@ scenario_commands() {
 
   # Add: the router holds the new mapping, and the tree shows it as the router reports it.
   add_through_dialog "lab web" 192.0.2.10 8080 80
-  drv nobox 300 -- idle >/dev/null
+  drv nobox -- idle >/dev/null
   gk_lab_list | grep -qx $'TCP\t8080\t192.0.2.10\t80\tlab web' || die "the router does not hold the added mapping"
   local before after
   before=$(router_items)
@@ -216,7 +327,7 @@ scenario_commands() {
   # Delete confirmed: gone from the router and from the tree.
   drv select 1 -- click 1012 >/dev/null
   expect_box "Careful!" "Are you sure that you want to delete this port mapping?"$'\r\n\r\n'"[$(unesc "$line")]"$'\r\n' 1
-  drv nobox 300 -- idle >/dev/null
+  drv nobox -- idle >/dev/null
   expect_eq "router after the delete" "$(gk_lab_list | wc -l)" "$(($(wc -l <<<"$before") - 1))"
   local proto eport
   proto=$(unesc "$line" | awk '{print $1}')
@@ -232,13 +343,13 @@ scenario_commands() {
   before=$(gk_lab_list)
   tree_before=$(tree_items)
   drv select 0 -- click 1011 -- dialog "Add Or Edit Server/Service" -- set 1015 192.0.2.99 -- set 1016 4242 \
-    -- nobox 200 -- press 1 -- gone >/dev/null
+    -- nobox -- press 1 -- gone >/dev/null
   local com_error="::-2147467263::::$(printf '%b' "$notimpl")"
   expect_box "COM ERROR!" "$com_error"
   expect_box "!@#@#\$#\$^" "Could not change internal target!"
   expect_box "COM ERROR!" "$com_error"
   expect_box "!@#@#\$#\$^" "Could not change internal port!"
-  drv nobox 300 -- idle >/dev/null
+  drv nobox -- idle >/dev/null
   expect_eq "router after the edit" "$(gk_lab_list)" "$before"
   expect_eq "tree after the edit" "$(tree_items)" "$tree_before"
 
@@ -263,7 +374,7 @@ scenario_router_gone() {
 
   add_through_dialog "too late" 192.0.2.10 8081 81
   local got
-  got=$(drv box 60000 -- press 1 -- gone | grep '^BOX')
+  got=$(drv box -- press 1 -- gone | grep '^BOX')
   # The composed error: no description, the code, no source, the system's text for the code.
   local code
   code=$(sed -nE $'s/^BOX\tERROR!\t::(-[0-9]+)::::.*/\\1/p' <<<"$got")
@@ -323,12 +434,12 @@ scenario_ssdp() {
   start_gatekeel
   drv waittext 1005 "Start SSDP" -- waittext 1007 "$stopped" >/dev/null
   # Start: the service runs, and the next status tick shows it.
-  drv click 1005 -- sleep 300 -- idle -- waittext 1005 "Stop SSDP" 5000 -- waittext 1007 "$running" 5000 >/dev/null
+  drv click 1005 -- idle -- waittext 1005 "Stop SSDP" -- waittext 1007 "$running" >/dev/null
   expect_eq "service state after Start SSDP" "$(gk_lab_wine sc query SSDPSRV 2>/dev/null | grep -o 'RUNNING' || true)" "RUNNING"
   # With the service running, the router is found as before.
   refresh
   expect_tree_is_router "refresh with SSDPSRV running"
-  drv click 1005 -- sleep 300 -- idle -- waittext 1005 "Start SSDP" 5000 -- waittext 1007 "$stopped" 5000 >/dev/null
+  drv click 1005 -- idle -- waittext 1005 "Start SSDP" -- waittext 1007 "$stopped" >/dev/null
   expect_eq "service state after Stop SSDP" "$(gk_lab_wine sc query SSDPSRV 2>/dev/null | grep -o 'STOPPED' || true)" "STOPPED"
   close_gatekeel
   unregister_ssdpsrv
