@@ -177,7 +177,7 @@ public:
         else if (name == "idle") WaitIdle(static_cast<DWORD>(number(1, kDefaultWaitMs)));
         else if (name == "tree") PrintTree();
         else if (name == "select") Select(static_cast<int>(number(1, 0)));
-        else if (name == "toggle") Toggle(static_cast<int>(number(1, 0)));
+        else if (name == "toggle") Toggle(static_cast<int>(number(1, 0)), step.size() > 2 ? step[2] : "click");
         else if (name == "alive") Alive();
         else if (name == "sysmsg") SystemMessage(static_cast<HRESULT>(std::strtoul(arg(1).c_str(), nullptr, 16)));
         else if (name == "time-refresh") TimeRefresh(number(1, 0), static_cast<DWORD>(number(2, 300000)));
@@ -473,8 +473,27 @@ private:
         return hit.flags;
     }
 
-    // A real mouse click on the item's check box, so the program sees it as a user's.
-    void Toggle(int index) {
+    // Real input, so the program sees it as a user's.
+    static void Send(std::vector<INPUT> input) {
+        if (SendInput(static_cast<UINT>(input.size()), input.data(), sizeof(INPUT)) != input.size()) Fail("SendInput failed");
+    }
+    static std::vector<INPUT> MouseClicks(int clicks) {
+        std::vector<INPUT> input(2 * static_cast<size_t>(clicks));
+        for (size_t i = 0; i < input.size(); ++i) {
+            input[i].type = INPUT_MOUSE;
+            input[i].mi.dwFlags = i % 2 ? MOUSEEVENTF_LEFTUP : MOUSEEVENTF_LEFTDOWN;
+        }
+        return input;
+    }
+    void ClickTreeAt(POINT point, int clicks) {
+        ClientToScreen(Tree(), &point);
+        SetCursorPos(point.x, point.y);
+        Send(MouseClicks(clicks));
+    }
+
+    // Flips the item's check box as a user does: "click" or "double" on the check box, or
+    // "space": a click on the label (selects the item and focuses the tree), then Space.
+    void Toggle(int index, const std::string& how) {
         HWND tree = Tree();
         HTREEITEM item = Item(index);
         RemoteBuffer remote(process_.get(), sizeof(RECT));
@@ -483,8 +502,18 @@ private:
         RECT rect = {};
         if (!SendMessageA(tree, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(remote.get()))) Fail("item not visible");
         remote.Read(&rect, sizeof rect);
-        // The check box sits left of the label: find its extent along the item's middle line.
         const int y = (rect.top + rect.bottom) / 2;
+        if (how == "space") {
+            ClickTreeAt({rect.left + 4, y}, 1);
+            INPUT key[2] = {};
+            key[0].type = key[1].type = INPUT_KEYBOARD;
+            key[0].ki.wVk = key[1].ki.wVk = VK_SPACE;
+            key[1].ki.dwFlags = KEYEVENTF_KEYUP;
+            Send({key[0], key[1]});
+            return;
+        }
+        if (how != "click" && how != "double") Fail("toggle by " + how + "?");
+        // The check box sits left of the label: find its extent along the item's middle line.
         int right = -1, left = -1;
         for (int x = rect.left - 1; x >= 0; --x) {
             const bool onBox = (HitTest({x, y}) & TVHT_ONITEMSTATEICON) != 0;
@@ -493,14 +522,7 @@ private:
             if (onBox) left = x;
         }
         if (right < 0) Fail("no check box on item " + std::to_string(index));
-        POINT point = {(left + right) / 2, y};
-        ClientToScreen(tree, &point);
-        SetCursorPos(point.x, point.y);
-        INPUT input[2] = {};
-        input[0].type = input[1].type = INPUT_MOUSE;
-        input[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-        input[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-        if (SendInput(2, input, sizeof(INPUT)) != 2) Fail("SendInput failed");
+        ClickTreeAt({(left + right) / 2, y}, how == "double" ? 2 : 1);
     }
 
     void SystemMessage(HRESULT code) {

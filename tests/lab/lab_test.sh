@@ -353,11 +353,16 @@ scenario_commands() {
   expect_eq "router after the edit" "$(gk_lab_list)" "$before"
   expect_eq "tree after the edit" "$(tree_items)" "$tree_before"
 
-  # Toggle: refused by the platform, so after a refresh the mark is the router's again.
-  drv toggle 0 >/dev/null
-  expect_box "DARN!" "Failure in changing state. :("
-  drv idle >/dev/null
-  expect_eq "router after the toggle" "$(gk_lab_list)" "$before"
+  # Toggle: a click, a double click on the check box and Space each ask the platform once;
+  # it refuses, so each shows one box and the mark stays what the router holds.
+  local how
+  for how in click double space; do
+    drv toggle 0 "$how" >/dev/null
+    expect_box "DARN!" "Failure in changing state. :("
+    drv nobox -- idle >/dev/null
+    expect_eq "tree after a refused toggle by $how" "$(tree_items)" "$tree_before"
+  done
+  expect_eq "router after the toggles" "$(gk_lab_list)" "$before"
   refresh
   expect_eq "tree after the toggle and a refresh" "$(tree_items)" "$tree_before"
   close_gatekeel
