@@ -54,30 +54,29 @@ TEST_F(AboutBoxTest, OpensAtTheStartOfTheAgreementWithNothingSelected) {
     EXPECT_EQ(selection.cpMax, 0);
 }
 
-// The notice line is shown whole in its field, in the box's own font.
-TEST_F(AboutBoxTest, TheNoticeFitsItsField) {
+// The product line and the notice are shown whole in their fields, in the box's own font.
+TEST_F(AboutBoxTest, ItsTextLinesFitTheirFields) {
     CAboutDlg about;
     const HWND box = about.CreateModeless();
     ASSERT_NE(box, nullptr);
-    RECT field{105, 155, 105 + 138, 155 + 8};
-    MapDialogRect(box, &field);
-    HWND notice = nullptr;
+    int lines = 0;
     for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-        RECT rect;
-        GetWindowRect(child, &rect);
-        MapWindowPoints(nullptr, box, reinterpret_cast<POINT*>(&rect), 2);
-        if (rect.left == field.left && rect.top == field.top) notice = child;
+        char type[16] = {};
+        GetClassNameA(child, type, sizeof type);
+        if (std::string(type) != "Static" || (GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) != SS_LEFT) continue;
+        const std::string text = ui::WindowText(child);
+        const HDC dc = GetDC(child);
+        const HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(child, WM_GETFONT, 0, 0)));
+        SIZE extent{};
+        GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+        SelectObject(dc, previous);
+        ReleaseDC(child, dc);
+        RECT field;
+        GetClientRect(child, &field);
+        EXPECT_LE(extent.cx, field.right) << text;
+        ++lines;
     }
-    ASSERT_NE(notice, nullptr);
-    const std::string text = ui::WindowText(notice);
-    const HDC dc = GetDC(notice);
-    const HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(notice, WM_GETFONT, 0, 0)));
-    SIZE extent{};
-    GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &extent);
-    SelectObject(dc, previous);
-    ReleaseDC(notice, dc);
-    EXPECT_LE(extent.cx, field.right - field.left) << text;
-    EXPECT_FALSE(text.empty());
+    EXPECT_EQ(lines, 2);
 }
 
 TEST_F(AboutBoxTest, EachOpeningShowsTheSameDocument) {

@@ -120,28 +120,18 @@ TEST_F(ExeTest, ShowsTheMainDialogAndEndsWithDone) {
 class ScopedLogPixels {
 public:
     explicit ScopedLogPixels(DWORD dpi) {
-        RegCreateKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr,
-                        key_.put(), nullptr);
         DWORD size = sizeof previous_;
-        had_ = RegQueryValueExA(key_.get(), "LogPixels", nullptr, nullptr, reinterpret_cast<BYTE*>(&previous_),
-                                &size) == ERROR_SUCCESS;
+        had_ = RegGetValueA(HKEY_CURRENT_USER, kKey, kValue, RRF_RT_REG_DWORD, nullptr, &previous_, &size) == 0;
         Set(dpi);
     }
-    ~ScopedLogPixels() {
-        if (had_) {
-            Set(previous_);
-        } else {
-            RegDeleteValueA(key_.get(), "LogPixels");
-        }
-    }
+    ~ScopedLogPixels() { had_ ? Set(previous_) : static_cast<void>(RegDeleteKeyValueA(HKEY_CURRENT_USER, kKey, kValue)); }
     ScopedLogPixels(const ScopedLogPixels&) = delete;
     ScopedLogPixels& operator=(const ScopedLogPixels&) = delete;
 
 private:
-    void Set(DWORD dpi) {
-        RegSetValueExA(key_.get(), "LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof dpi);
-    }
-    ui::UniqueHKey key_;
+    static constexpr const char* kKey = "Control Panel\\Desktop";
+    static constexpr const char* kValue = "LogPixels";
+    static void Set(DWORD dpi) { RegSetKeyValueA(HKEY_CURRENT_USER, kKey, kValue, REG_DWORD, &dpi, sizeof dpi); }
     DWORD previous_ = 0;
     bool had_ = false;
 };
