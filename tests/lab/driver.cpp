@@ -14,12 +14,9 @@
 #include <fcntl.h>
 #include <io.h>
 
-#include <atomic>
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "res/resource.h"
@@ -257,13 +254,13 @@ private:
     void SetText(int id, const std::string& text, DWORD waitMs) {
         HWND control = Control(Current(), id);
         if (!IsWindowEnabled(control)) Fail("field " + std::to_string(id) + " is disabled");
-        auto done = std::make_shared<std::atomic<bool>>(false);
-        std::thread([control, text, done] {
-            SendMessageA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
-            *done = true;
-        }).detach();
+        // A validation box opened by the change keeps the send from returning, and a send from
+        // a second thread of ours was seen never to arrive under Wine: the send only starts the
+        // change, whose effect (the text shown, or a box) is what is waited for.
+        DWORD_PTR ignored = 0;
+        SendMessageTimeoutA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_NORMAL, 100, &ignored);
         const double deadline = NowMs() + waitMs;
-        while (!*done && !FindBox(Shown::OrHidden)) {
+        while (WindowText(control) != text && !FindBox(Shown::OrHidden)) {
             if (NowMs() > deadline) Fail("field " + std::to_string(id) + " did not take its text within " + Seconds(waitMs));
             Sleep(10);
         }
