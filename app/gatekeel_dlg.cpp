@@ -65,6 +65,16 @@ std::string LoadResourceString(UINT id) {
     return ui::WideToAnsi(std::wstring_view(text, static_cast<size_t>(length)));
 }
 
+// The minimum tracking size, given in pixels at 96 DPI, at the DPI of the screen: the
+// program is system-DPI aware, so that DPI holds for the whole run.
+POINT MinimumTrackingSize() {
+    const HDC screen = GetDC(nullptr);
+    const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 0;
+    if (screen) ReleaseDC(nullptr, screen);
+    const int scale = dpi > 0 ? dpi : kBaseDpi;
+    return {MulDiv(MIN_TRACK_WIDTH, scale, kBaseDpi), MulDiv(MIN_TRACK_HEIGHT, scale, kBaseDpi)};
+}
+
 void ShowTreeMapping(HWND tree, uint32_t index, const PortMapping& mapping) {
     const std::string line = MappingLine(mapping);
     const uint32_t count = static_cast<uint32_t>(TreeView_GetCount(tree));
@@ -83,13 +93,6 @@ void ShowTreeMapping(HWND tree, uint32_t index, const PortMapping& mapping) {
 
 TreePlacement TreeLayout::PlaceIn(int clientWidth, int clientHeight) const {
     return {tree.left, tree.top, clientWidth - (client.cx - tree.right), clientHeight - (client.cy - tree.bottom)};
-}
-
-int ScaleToScreenDpi(int pixels) {
-    const HDC screen = GetDC(nullptr);
-    const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : kBaseDpi;
-    if (screen) ReleaseDC(nullptr, screen);
-    return MulDiv(pixels, dpi > 0 ? dpi : kBaseDpi, kBaseDpi);
 }
 
 TreeLayout MapTreeLayout(HWND dialog) {
@@ -308,7 +311,7 @@ ui::Reply CGatekeelDlg::OnSize(const ui::Message& message) {
 
 ui::Reply CGatekeelDlg::OnGetMinMaxInfo(const ui::Message& message) {
     MINMAXINFO& info = *reinterpret_cast<MINMAXINFO*>(message.lParam);
-    info.ptMinTrackSize = {ScaleToScreenDpi(MIN_TRACK_WIDTH), ScaleToScreenDpi(MIN_TRACK_HEIGHT)};
+    info.ptMinTrackSize = MinimumTrackingSize();
     return ui::Handled();
 }
 

@@ -47,9 +47,6 @@ class HostNetworkInfo;
 // The DHCP verdict over the adapters the info object has loaded.
 std::string DhcpVerdictText(HostNetworkInfo& info);
 
-// Pixels given for 96 DPI, at the DPI of the screen the program runs on.
-int ScaleToScreenDpi(int pixels);
-
 class CGatekeelDlg : public ui::Dialog, private ui::InputTranslator {
 public:
     // The dialog drives the SSDP service through ssdp, which outlives it.

@@ -570,34 +570,27 @@ TEST_F(MappingCommandsTest, AFailedEnableKeepsTheCheckMarkAsItWasWhateverTheInpu
     }
 }
 
-TEST_F(MappingCommandsTest, ClickingALabelOnlySelects) {
+// A click on a label only selects; a double click edits that mapping, unless Edit is disabled.
+TEST_F(MappingCommandsTest, ALabelClickSelectsAndADoubleClickEdits) {
     Connect(kThree);
-    const HTREEITEM item = Items().at(1);
-    ClickAt(LabelPoint(item));
-    EXPECT_EQ(TreeView_GetSelection(tree_), item);
-    for (const auto& mapping : mappings_) EXPECT_TRUE(mapping->enableStates.empty());
-    EXPECT_TRUE(IsTreeItemChecked(tree_, item));
-    EXPECT_TRUE(boxes_->boxes.empty());
-}
-
-TEST_F(MappingCommandsTest, ADoubleClickOnALabelEditsThatMappingAndNothingWhileEditIsDisabled) {
-    Connect(kThree);
-    Select(0);
-    std::string client;
-    {
+    ClickAt(LabelPoint(Items().at(1)));
+    EXPECT_EQ(TreeView_GetSelection(tree_), Items().at(1));
+    EXPECT_TRUE(IsTreeItemChecked(tree_, Items().at(1)));
+    for (const bool editEnabled : {true, false}) {
+        SCOPED_TRACE(editEnabled);
+        EnableWindow(GetDlgItem(main_->Window(), IDC_EDIT), editEnabled);
+        std::string client;
         gktest::DialogDriver driver(kAddEditCaption, [&](HWND window) {
             client = gktest::Text(GetDlgItem(window, IDC_INTERNAL_CLIENT));
             gktest::Click(GetDlgItem(window, IDCANCEL));
         });
-        ClickAt(LabelPoint(Items().at(2)), 2);
-        EXPECT_TRUE(driver.Ran());
+        ClickAt(LabelPoint(Items().at(editEnabled ? 2 : 0)), 2);
+        EXPECT_EQ(driver.Ran(), editEnabled);
+        EXPECT_EQ(client, editEnabled ? "192.0.2.12" : "");
+        if (editEnabled) {
+            EXPECT_EQ(TreeView_GetSelection(tree_), Items().at(2));
+        }
     }
-    EXPECT_EQ(client, "192.0.2.12");
-    EXPECT_EQ(TreeView_GetSelection(tree_), Items().at(2));
-    EnableWindow(GetDlgItem(main_->Window(), IDC_EDIT), FALSE);
-    gktest::DialogDriver driver(kAddEditCaption, [](HWND window) { EndDialog(window, IDCANCEL); });
-    ClickAt(LabelPoint(Items().at(1)), 2);
-    EXPECT_FALSE(driver.Ran());
     for (const auto& mapping : mappings_) EXPECT_TRUE(mapping->enableStates.empty());
     EXPECT_TRUE(boxes_->boxes.empty());
 }
