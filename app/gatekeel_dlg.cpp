@@ -38,6 +38,7 @@ const ui::EventRow<CGatekeelDlg> CGatekeelDlg::kEvents[] = {
     {WM_NOTIFY, IDC_MAPPING_TREE, static_cast<int>(NM_DBLCLK), &CGatekeelDlg::OnTreeDoubleClick},
     {WM_COMMAND, ID_TOGGLE_MAPPING, ui::AnyCode, &CGatekeelDlg::OnToggleMapping},
     {WM_COMMAND, ID_COPY_MAPPING, ui::AnyCode, &CGatekeelDlg::OnCopyMapping},
+    {WM_NOTIFY, ui::AnyId, static_cast<int>(TTN_GETDISPINFOA), &CGatekeelDlg::OnTipText},
 };
 
 namespace {
@@ -65,14 +66,10 @@ std::string LoadResourceString(UINT id) {
     return ui::WideToAnsi(std::wstring_view(text, static_cast<size_t>(length)));
 }
 
-// The minimum tracking size, given in pixels at 96 DPI, at the DPI of the screen: the
-// program is system-DPI aware, so that DPI holds for the whole run.
+// The minimum tracking size, given in pixels at 96 DPI, at the DPI of the screen.
 POINT MinimumTrackingSize() {
-    const HDC screen = GetDC(nullptr);
-    const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 0;
-    if (screen) ReleaseDC(nullptr, screen);
-    const int scale = dpi > 0 ? dpi : kBaseDpi;
-    return {MulDiv(MIN_TRACK_WIDTH, scale, kBaseDpi), MulDiv(MIN_TRACK_HEIGHT, scale, kBaseDpi)};
+    const int dpi = ui::ScreenDpi();
+    return {MulDiv(MIN_TRACK_WIDTH, dpi, kBaseDpi), MulDiv(MIN_TRACK_HEIGHT, dpi, kBaseDpi)};
 }
 
 void ShowTreeMapping(HWND tree, uint32_t index, const PortMapping& mapping) {
@@ -124,6 +121,7 @@ BOOL CGatekeelDlg::OnInitDialog() {
     RefreshHostStatus();
     statusTimer = SetTimer(Window(), STATUS_TIMER_ID, STATUS_TIMER_PERIOD_MS, nullptr);
     keys_ = std::make_unique<ui::InputFilter>(Window(), static_cast<ui::InputTranslator&>(*this));
+    tips_.Create(Window(), {IDC_SSDP_STATUS, IDC_OS_STATUS, IDC_DHCP_STATUS, IDC_MAPPING_TREE});
     ShowFirstRunAbout();
     return TRUE;
 }
@@ -336,8 +334,9 @@ void CGatekeelDlg::CopySelectedLine() const {
 }
 
 bool CGatekeelDlg::TranslateInput(const MSG& message) {
-    if (message.message != WM_KEYDOWN) return false;
     const HWND tree = Control(IDC_MAPPING_TREE);
+    if (message.message == WM_MOUSEMOVE && tree && message.hwnd == tree) tips_.FollowPointer(tree, message);
+    if (message.message != WM_KEYDOWN) return false;
     const bool onTree = tree && message.hwnd == tree;
     int command = 0;
     switch (message.wParam) {

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "app/main_tips.h"
 #include "diag/service_control_manager.h"
 #include "edit/mapping_commands.h"
 #include "ui/dialog.h"
@@ -86,8 +87,13 @@ private:
     ui::Reply OnTreeDoubleClick(const ui::Message& message);
     ui::Reply OnToggleMapping(const ui::Message& message);
     ui::Reply OnCopyMapping(const ui::Message& message);
+    ui::Reply OnTipText(const ui::Message& message);
 
-    // F5, and Delete, Space and Ctrl+C on the tree, become the commands they stand for.
+    // The tip of a status line or of the mapping line under the pointer; empty for none.
+    std::string TipText(HWND control) const;
+    std::string PointedMappingTip(HWND tree) const;
+    // F5, and Delete, Space and Ctrl+C on the tree, become the commands they stand for;
+    // a mouse move over the tree lets the tip follow the pointer.
     bool TranslateInput(const MSG& message) override;
     void PostKeyCommand(int id);
     void CopySelectedLine() const;
@@ -111,4 +117,5 @@ private:
     bool commandRunning_ = false;
     MappingCommands commands_;
     std::unique_ptr<ui::InputFilter> keys_;
+    MainTips tips_;
 };

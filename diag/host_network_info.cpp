@@ -71,15 +71,23 @@ void TerminateAddressTexts(IP_ADAPTER_INFO* adapter) {
 // The one adapter buffer of the process, replaced only when the platform asks for more.
 class AdapterBuffer {
 public:
-    const IP_ADAPTER_INFO* Fetch(GetAdaptersInfoFn getAdaptersInfo) {
+    const IP_ADAPTER_INFO* Fetch(GetAdaptersInfoFn getAdaptersInfo, AdapterQueryOutcome& outcome) {
         ULONG size = size_;
         DWORD result = getAdaptersInfo(Head(), &size);
         if (result == ERROR_BUFFER_OVERFLOW) {
-            if (!Replace(size)) return nullptr;
+            if (!Replace(size)) {
+                outcome = {AdapterQuery::Failed, ERROR_NOT_ENOUGH_MEMORY};
+                return nullptr;
+            }
             size = size_;
             result = getAdaptersInfo(Head(), &size);
         }
-        if (result != NO_ERROR || !Head()) return nullptr;
+        if (result != NO_ERROR || !Head()) {
+            const bool none = result == ERROR_NO_DATA || result == NO_ERROR;
+            outcome = {none ? AdapterQuery::NoAdapters : AdapterQuery::Failed, result};
+            return nullptr;
+        }
+        outcome = {AdapterQuery::Listed, NO_ERROR};
         TerminateAddressTexts(Head());
         return Head();
     }
@@ -117,6 +125,8 @@ public:
     uint32_t Number() const {
         return ((record_.dwPlatformId << 8 | record_.dwMajorVersion) << 8) | record_.dwMinorVersion;
     }
+    const OSVERSIONINFOEXA& Record() const { return record_; }
+    bool Known() const { return known_; }
 
 private:
     bool known_ = false;
@@ -127,6 +137,7 @@ struct IpHelperState {
     IpHelperBinding binding;
     AdapterBuffer buffer;
     const IP_ADAPTER_INFO* head = nullptr;
+    AdapterQueryOutcome lastQuery{AdapterQuery::NoLibrary, 0};
     OsVersion version;
     IP_ADDR_STRING fallback{};
 };
@@ -149,11 +160,15 @@ bool BindIpHelper() { return State().binding.Bind(); }
 
 const IP_ADAPTER_INFO* FetchAdaptersInfo() {
     IpHelperState& state = State();
+    state.lastQuery = {AdapterQuery::NoLibrary, 0};
     if (!state.binding.Bind()) return nullptr;
     const GetAdaptersInfoFn getAdaptersInfo = state.binding.GetAdaptersInfo();
+    state.lastQuery = {AdapterQuery::NoEntryPoint, 0};
     if (!getAdaptersInfo) return nullptr;
-    return state.buffer.Fetch(getAdaptersInfo);
+    return state.buffer.Fetch(getAdaptersInfo, state.lastQuery);
 }
+
+AdapterQueryOutcome LastAdapterQuery() { return State().lastQuery; }
 
 const IpHelperPlatform* SetIpHelperPlatform(const IpHelperPlatform* platform) {
     const IpHelperPlatform* previous = currentPlatform;
@@ -167,7 +182,13 @@ void HostNetworkInfo::LoadOsVersion() { State().version.Load(); }
 
 uint32_t HostNetworkInfo::OsVersionNumber() const { return State().version.Number(); }
 
+const OSVERSIONINFOEXA& HostNetworkInfo::OsVersion() const { return State().version.Record(); }
+
+bool HostNetworkInfo::OsVersionKnown() const { return State().version.Known(); }
+
 void HostNetworkInfo::LoadAdapters() { State().head = FetchAdaptersInfo(); }
+
+const IP_ADAPTER_INFO* HostNetworkInfo::Adapters() const { return State().head; }
 
 int32_t HostNetworkInfo::AdapterCount() const {
     int32_t count = 0;

@@ -13,6 +13,14 @@ bool BindIpHelper();
 // The head of a fresh adapter list, or nullptr.
 const IP_ADAPTER_INFO* FetchAdaptersInfo();
 
+// Why the last fetch gave the list it gave, so "no adapters" can say which failure it was.
+enum class AdapterQuery { Listed, NoLibrary, NoEntryPoint, NoAdapters, Failed };
+struct AdapterQueryOutcome {
+    AdapterQuery state;
+    DWORD code;  // GetAdaptersInfo's answer, for Failed
+};
+AdapterQueryOutcome LastAdapterQuery();
+
 // How the library is loaded and the version read; tests replace these.
 struct IpHelperPlatform {
     HMODULE (*loadLibrary)(const char* name);
@@ -29,7 +37,12 @@ public:
     void LoadOsVersion();
     // platform id << 16 | major << 8 | minor; 0 when the version could not be read.
     uint32_t OsVersionNumber() const;
+    // The record as read (all zero while it could not be read).
+    const OSVERSIONINFOEXA& OsVersion() const;
+    bool OsVersionKnown() const;
     void LoadAdapters();
+    // The head of the current list, or nullptr.
+    const IP_ADAPTER_INFO* Adapters() const;
     int32_t AdapterCount() const;
     // The adapter at the index (negative counts as 0), or nullptr at or past the end.
     const IP_ADAPTER_INFO* AdapterAt(int32_t index) const;

@@ -103,6 +103,10 @@ private:
 // The whole text of a window (a control's caption, an edit field's content).
 std::string WindowText(HWND hwnd);
 
+// The screen's dots per inch (LOGPIXELSY), 96 when it cannot be read. The program is
+// system-DPI aware, so it holds for the whole run.
+int ScreenDpi();
+
 // The wait and arrow cursors.
 void ShowWaitCursor();
 void ShowArrowCursor();

@@ -10,7 +10,8 @@ InputFilter* innermost = nullptr;
 HHOOK hook = nullptr;
 bool discarding = false;
 
-bool IsKey(UINT message) { return message >= WM_KEYFIRST && message <= WM_KEYLAST; }
+// Keys, and the mouse moves that tips follow.
+bool IsFiltered(UINT message) { return (message >= WM_KEYFIRST && message <= WM_KEYLAST) || message == WM_MOUSEMOVE; }
 
 }  // namespace
 
@@ -42,7 +43,7 @@ LRESULT CALLBACK InputFilter::OnGetMessage(int code, WPARAM removal, LPARAM mess
     // Only a message that is taken from the queue is about to be dispatched.
     if (code == HC_ACTION && removal == PM_REMOVE && !discarding) {
         MSG& msg = *reinterpret_cast<MSG*>(message);
-        if (IsKey(msg.message)) {
+        if (IsFiltered(msg.message)) {
             for (InputFilter* filter = innermost; filter; filter = filter->outer_) {
                 if (!filter->Covers(msg.hwnd)) continue;
                 if (filter->translator_.TranslateInput(msg)) msg.message = WM_NULL;

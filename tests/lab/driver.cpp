@@ -182,6 +182,7 @@ public:
         else if (name == "close") Close(static_cast<DWORD>(number(1, kDefaultWaitMs)));
         else if (name == "windows") PrintWindows();
         else if (name == "text") Print("TEXT\t" + Escape(WindowText(Control(Current(), static_cast<int>(number(1, 0))))));
+        else if (name == "tip") ShowTip(arg(1), static_cast<DWORD>(number(2, kDefaultWaitMs)));
         else if (name == "waittext") WaitText(static_cast<int>(number(1, 0)), arg(2), static_cast<DWORD>(number(3, kDefaultWaitMs)));
         else Fail("unknown step " + name);
     }
@@ -490,15 +491,20 @@ private:
 
     // Flips the item's check box as a user does: "click" or "double" on the check box, or
     // "space": a click on the label (selects the item and focuses the tree), then Space.
-    void Toggle(int index, const std::string& how) {
-        HWND tree = Tree();
+    // The label's rectangle of a tree line, in the tree's client coordinates.
+    RECT LabelRect(int index) {
         HTREEITEM item = Item(index);
         RemoteBuffer remote(process_.get(), sizeof(RECT));
         // TVM_GETITEMRECT takes the item in the RECT it fills.
         remote.Write(&item, sizeof item);
         RECT rect = {};
-        if (!SendMessageA(tree, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(remote.get()))) Fail("item not visible");
+        if (!SendMessageA(Tree(), TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(remote.get()))) Fail("item not visible");
         remote.Read(&rect, sizeof rect);
+        return rect;
+    }
+
+    void Toggle(int index, const std::string& how) {
+        const RECT rect = LabelRect(index);
         const int y = (rect.top + rect.bottom) / 2;
         if (how == "space") {
             ClickTreeAt({rect.left + 4, y}, 1);
@@ -520,6 +526,43 @@ private:
         }
         if (right < 0) Fail("no check box on item " + std::to_string(index));
         ClickTreeAt({(left + right) / 2, y}, how == "double" ? 2 : 1);
+    }
+
+    HWND ProgramTooltip() {
+        Main();
+        for (HWND tip = nullptr; (tip = FindWindowExA(nullptr, tip, TOOLTIPS_CLASSA, nullptr));)
+            if (ProcessOf(tip) == pid_) return tip;
+        Fail("the program has no tooltip control");
+    }
+
+    // Moves the real pointer over a control of the main window ("item:N": a tree line) and
+    // prints the tip once it shows a text other than the one shown before the move.
+    void ShowTip(const std::string& target, DWORD waitMs) {
+        const HWND tip = ProgramTooltip();
+        const std::string before = IsWindowVisible(tip) ? WindowText(tip) : "";
+        POINT point;
+        if (target.rfind("item:", 0) == 0) {
+            const RECT rect = LabelRect(std::atoi(target.c_str() + 5));
+            point = {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+            ClientToScreen(Tree(), &point);
+        } else {
+            RECT rect;
+            GetWindowRect(Control(Main(), std::atoi(target.c_str())), &rect);
+            point = {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+        }
+        INPUT move = {};
+        move.type = INPUT_MOUSE;
+        move.mi.dx = MulDiv(point.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+        move.mi.dy = MulDiv(point.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+        move.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+        Send({move});
+        const double deadline = NowMs() + waitMs;
+        std::string shown;
+        while ((shown = IsWindowVisible(tip) ? WindowText(tip) : "").empty() || shown == before) {
+            if (NowMs() > deadline) Fail("no new tip over " + target + " within " + Seconds(waitMs) + "; before: " + Escape(before));
+            Sleep(20);
+        }
+        Print("TIP\t" + Escape(shown));
     }
 
     void SystemMessage(HRESULT code) {

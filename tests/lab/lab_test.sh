@@ -175,6 +175,16 @@ router_items() {
   done
 }
 
+# The tip over a control or tree line ("item:N") holds each of the texts.
+expect_tip() {
+  local target=$1 tip part
+  shift
+  tip=$(drv tip "$target" | grep '^TIP' | cut -f2-)
+  for part in "$@"; do
+    [[ $tip == *"$(esc "$part")"* ]] || die "the tip over $target lacks [$part]: [$tip]"
+  done
+}
+
 tree_items() { drv tree | grep '^ITEM' || true; }
 
 expect_tree_is_router() {
@@ -262,6 +272,16 @@ scenario_refresh() {
   expect_tree_is_router "three mappings"
   refresh
   expect_tree_is_router "three mappings, second refresh"
+  # Tips under the real pointer: each status line's; the DHCP line's names the host's address
+  # and the router as its gateway; a mapping line's shows its record, and follows the pointer.
+  expect_tip 1007 "The SSDP Discovery service (SSDPSRV) lets Windows find UPnP devices"
+  expect_tip 1019 "Windows reports version "
+  expect_tip 1008 "Address $GK_LAB_HOST_IP, mask 255.255.255.0" "Gateway $GK_LAB_ROUTER_IP"
+  local i proto eport client iport desc
+  for i in 1 2; do
+    IFS=$'\t' read -r proto eport client iport desc <<<"$(gk_lab_list | sed -n "${i}p")"
+    expect_tip "item:$((i - 1))" "Description: $desc" "External port: $eport" "Internal client: $client, port $iport"
+  done
   close_gatekeel
 
   gk_lab_seed_leases 97 4

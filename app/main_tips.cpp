@@ -1,0 +1,101 @@
+#include "app/main_tips.h"
+
+#include <windowsx.h>
+
+#include "app/gatekeel_dlg.h"
+#include "app/mapping_list.h"
+#include "diag/explain.h"
+#include "diag/host_network_info.h"
+#include "res/resource.h"
+
+namespace {
+
+// The tips hold several lines: this wide, in pixels at 96 DPI, and shown long enough to read.
+constexpr int kTipWidth = 420;
+constexpr int kBaseDpi = 96;
+constexpr int kShowMs = 30000;
+
+}  // namespace
+
+MainTips::~MainTips() {
+    // An owned window goes with its owner; this only covers a dialog that outlives its tips.
+    if (tooltip_ && IsWindow(tooltip_)) DestroyWindow(tooltip_);
+}
+
+void MainTips::Create(HWND dialog, std::initializer_list<int> ids) {
+    tooltip_ = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, 0, 0,
+                               0, 0, dialog, nullptr, GetModuleHandleA(nullptr), nullptr);
+    if (!tooltip_) return;
+    SendMessageA(tooltip_, TTM_SETMAXTIPWIDTH, 0, MulDiv(kTipWidth, ui::ScreenDpi(), kBaseDpi));
+    SendMessageA(tooltip_, TTM_SETDELAYTIME, TTDT_AUTOPOP, MAKELPARAM(kShowMs, 0));
+    for (int id : ids) {
+        const HWND control = GetDlgItem(dialog, id);
+        if (!control) continue;
+        // A static text passes the mouse on to its parent unless it notifies; the style changes nothing shown.
+        char className[16] = {};
+        GetClassNameA(control, className, sizeof className);
+        if (lstrcmpiA(className, "Static") == 0)
+            SetWindowLongPtrA(control, GWL_STYLE, GetWindowLongPtrA(control, GWL_STYLE) | SS_NOTIFY);
+        TOOLINFOA tool{};
+        tool.cbSize = sizeof tool;
+        tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+        tool.hwnd = dialog;
+        tool.uId = reinterpret_cast<UINT_PTR>(control);
+        tool.lpszText = LPSTR_TEXTCALLBACKA;
+        SendMessageA(tooltip_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+    }
+}
+
+void MainTips::FollowPointer(HWND tree, const MSG& move) {
+    TVHITTESTINFO hit{};
+    hit.pt = {GET_X_LPARAM(move.lParam), GET_Y_LPARAM(move.lParam)};
+    const HTREEITEM item = TreeView_HitTest(tree, &hit);
+    if (item == pointed_) return;
+    pointed_ = item;
+    if (tooltip_) SendMessageA(tooltip_, TTM_POP, 0, 0);
+}
+
+void MainTips::Answer(NMTTDISPINFOA& request, std::string text) {
+    text_ = std::move(text);
+    request.lpszText = text_.data();
+    request.hinst = nullptr;
+}
+
+ui::Reply CGatekeelDlg::OnTipText(const ui::Message& message) {
+    auto& request = *reinterpret_cast<NMTTDISPINFOA*>(message.lParam);
+    if (!tips_.Window() || request.hdr.hwndFrom != tips_.Window()) return ui::NotHandled();
+    tips_.Answer(request, TipText(reinterpret_cast<HWND>(request.hdr.idFrom)));
+    return ui::Handled();
+}
+
+std::string CGatekeelDlg::TipText(HWND control) const {
+    HostNetworkInfo info;
+    switch (GetDlgCtrlID(control)) {
+    case IDC_SSDP_STATUS:
+        return ExplainSsdp(SsdpFacts::Of(ssdp_));
+    case IDC_OS_STATUS:
+        info.LoadOsVersion();
+        return ExplainOsVersion(info.OsVersion(), info.OsVersionKnown());
+    case IDC_DHCP_STATUS:
+        info.LoadAdapters();
+        return ExplainAdapters(info.Adapters(), LastAdapterQuery());
+    case IDC_MAPPING_TREE:
+        return PointedMappingTip(control);
+    default:
+        return {};
+    }
+}
+
+std::string CGatekeelDlg::PointedMappingTip(HWND tree) const {
+    const Portolan* configurator = sharedConfigurator;
+    TVHITTESTINFO hit{};
+    GetCursorPos(&hit.pt);
+    ScreenToClient(tree, &hit.pt);
+    const HTREEITEM item = TreeView_HitTest(tree, &hit);
+    if (!item || !configurator) return {};
+    const LPARAM index = TreeItemData(tree, item);
+    if (index < 0 || static_cast<uint64_t>(index) >= configurator->mappings.size()) return {};
+    HostNetworkInfo info;
+    info.LoadAdapters();
+    return ExplainMapping(configurator->mappings[static_cast<size_t>(index)], info.Adapters());
+}

@@ -1,0 +1,31 @@
+#pragma once
+// The main dialog's tips: one tooltip control over the three status lines and the mapping
+// tree. Its texts are asked of the dialog (TTN_GETDISPINFO) only when a tip is about to
+// show, so the status tick costs nothing more.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <initializer_list>
+#include <string>
+
+class MainTips {
+public:
+    MainTips() = default;
+    ~MainTips();
+    MainTips(const MainTips&) = delete;
+    MainTips& operator=(const MainTips&) = delete;
+
+    // A tip for each of the dialog's controls with these ids, whose text the dialog gives.
+    void Create(HWND dialog, std::initializer_list<int> ids);
+    HWND Window() const { return tooltip_; }
+    // A mouse move over the tree: once the pointer is over another line, the tip shown goes,
+    // so the one that follows asks for that line's text.
+    void FollowPointer(HWND tree, const MSG& move);
+    // Hands the text to the control, which reads it after the notification has returned.
+    void Answer(NMTTDISPINFOA& request, std::string text);
+
+private:
+    HWND tooltip_ = nullptr;
+    HTREEITEM pointed_ = nullptr;
+    std::string text_;
+};

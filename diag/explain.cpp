@@ -1,0 +1,266 @@
+#include "diag/explain.h"
+
+#include <cctype>
+#include <cstring>
+#include <optional>
+#include <string_view>
+
+#include "diag/service_control_manager.h"
+#include "natcfg/port_mapping.h"
+#include "ui/text.h"
+
+namespace {
+
+constexpr const char* kEol = "\r\n";
+// A router's texts have no length limit; a tip shows this much of each, so the lines
+// after it still fit what the tooltip control keeps.
+constexpr size_t kShownChars = 200;
+
+// Names in adapter descriptions that mark a virtual or tunnel adapter.
+constexpr std::string_view kVirtualNames[] = {"VPN", "TAP", "WireGuard", "VirtualBox", "VMware", "Hyper-V", "WSL"};
+
+constexpr uint32_t Ip(uint32_t a, uint32_t b, uint32_t c, uint32_t d) { return a << 24 | b << 16 | c << 8 | d; }
+
+// A platform text field, read no further than the field even without a terminator.
+template <size_t N>
+std::string FieldText(const char (&field)[N]) {
+    return std::string(field, strnlen(field, N));
+}
+
+std::string Elided(std::wstring_view text) {
+    if (text.size() <= kShownChars) return ui::WideToAnsi(text);
+    size_t cut = kShownChars;
+    if (IS_HIGH_SURROGATE(text[cut - 1])) --cut;
+    return ui::WideToAnsi(text.substr(0, cut)) + "...";
+}
+
+// Dotted decimal, exactly four parts of one to three digits up to 255.
+std::optional<uint32_t> ParseIpv4(std::string_view text) {
+    uint32_t address = 0;
+    size_t at = 0;
+    for (int part = 0; part < 4; ++part) {
+        if (part > 0 && (at >= text.size() || text[at++] != '.')) return std::nullopt;
+        uint32_t value = 0;
+        size_t digits = 0;
+        for (; at < text.size() && digits < 3 && std::isdigit(static_cast<unsigned char>(text[at])); ++at, ++digits)
+            value = value * 10 + static_cast<uint32_t>(text[at] - '0');
+        if (digits == 0 || value > 255) return std::nullopt;
+        address = address << 8 | value;
+    }
+    if (at != text.size()) return std::nullopt;
+    return address;
+}
+
+std::string DottedText(uint32_t address) {
+    return std::to_string(address >> 24) + "." + std::to_string(address >> 16 & 0xFF) + "." +
+           std::to_string(address >> 8 & 0xFF) + "." + std::to_string(address & 0xFF);
+}
+
+bool InRange(uint32_t address, uint32_t base, int bits) { return (address & (~0u << (32 - bits))) == base; }
+
+bool IsPrivate(uint32_t address) {
+    return InRange(address, Ip(10, 0, 0, 0), 8) || InRange(address, Ip(172, 16, 0, 0), 12) ||
+           InRange(address, Ip(192, 168, 0, 0), 16);
+}
+
+int PrefixLength(uint32_t mask) {
+    int bits = 0;
+    while (bits < 32 && (mask & (0x80000000u >> bits))) ++bits;
+    return bits;
+}
+
+// The word, in any case, with no letter or digit right before or after it.
+bool ContainsWord(const std::string& text, std::string_view word) {
+    const auto alnum = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; };
+    for (size_t at = 0; at + word.size() <= text.size(); ++at) {
+        if (at > 0 && alnum(text[at - 1])) continue;
+        if (at + word.size() < text.size() && alnum(text[at + word.size()])) continue;
+        size_t i = 0;
+        while (i < word.size() && std::toupper(static_cast<unsigned char>(text[at + i])) ==
+                                      std::toupper(static_cast<unsigned char>(word[i])))
+            ++i;
+        if (i == word.size()) return true;
+    }
+    return false;
+}
+
+std::string AdapterName(const IP_ADAPTER_INFO& adapter) {
+    const std::string description = FieldText(adapter.Description);
+    return description.empty() ? "Adapter " + FieldText(adapter.AdapterName) : description;
+}
+
+bool IsVirtual(const IP_ADAPTER_INFO& adapter) {
+    if (adapter.Type == MIB_IF_TYPE_PPP || adapter.Type == IF_TYPE_TUNNEL) return true;
+    const std::string description = FieldText(adapter.Description);
+    for (std::string_view name : kVirtualNames) {
+        if (ContainsWord(description, name)) return true;
+    }
+    return false;
+}
+
+// An address field's text; "0.0.0.0" stands for none as well.
+std::string AddressOrEmpty(const IP_ADDRESS_STRING& field) {
+    const std::string text = FieldText(field.String);
+    return text == "0.0.0.0" ? std::string() : text;
+}
+
+std::string AdapterRole(bool isVirtual, bool hasGateway) {
+    if (isVirtual) return hasGateway ? ": a virtual or tunnel adapter, with a default gateway" : ": a virtual or tunnel adapter";
+    return hasGateway ? ": faces the router (it holds the default gateway)" : "";
+}
+
+std::string DhcpText(const IP_ADAPTER_INFO& adapter) {
+    if (!adapter.DhcpEnabled) return "DHCP off (a fixed address)";
+    const std::string server = AddressOrEmpty(adapter.DhcpServer.IpAddress);
+    return server.empty() ? "DHCP on" : "DHCP on, server " + server;
+}
+
+std::string NoAdaptersText(AdapterQueryOutcome query) {
+    switch (query.state) {
+    case AdapterQuery::NoLibrary:
+        return "IP Helper (iphlpapi.dll) could not be loaded from the system folder, so Gatekeel cannot list the "
+               "network adapters.";
+    case AdapterQuery::NoEntryPoint:
+        return "IP Helper (iphlpapi.dll) has no GetAdaptersInfo, so Gatekeel cannot list the network adapters.";
+    case AdapterQuery::Failed:
+        return "IP Helper could not list the network adapters (error " + std::to_string(query.code) + ").";
+    default:
+        return "IP Helper reports no network adapter with an IPv4 address: this computer cannot reach a router.";
+    }
+}
+
+std::string ExternalMeaning(const std::string& external, uint32_t port) {
+    if (external.empty()) {
+        return "The platform did not report the router's external address, so Gatekeel cannot tell whether "
+               "another NAT stands in front of the router.";
+    }
+    const std::optional<uint32_t> address = ParseIpv4(external);
+    if (!address) return "That is no IPv4 address, so Gatekeel cannot tell whether another NAT stands in front of the router.";
+    if (*address == 0 || InRange(*address, Ip(169, 254, 0, 0), 16))
+        return "The router has no internet address: it may not be connected.";
+    if (InRange(*address, Ip(100, 64, 0, 0), 10)) {
+        return "That is a carrier-grade NAT address (100.64.0.0/10): your provider's NAT stands in front of the "
+               "router, so this mapping alone cannot make the port reachable from the internet.";
+    }
+    if (IsPrivate(*address)) {
+        return "That is a private address: another router stands in front of this one (double NAT), so this "
+               "mapping alone cannot make the port reachable from the internet.";
+    }
+    return "From the internet, this mapping is reached at " + external + ":" + std::to_string(port) + ".";
+}
+
+std::string ClientMeaning(const std::string& client, const IP_ADAPTER_INFO* adapters) {
+    const std::optional<uint32_t> address = ParseIpv4(client);
+    if (!address) return client + " is no IPv4 address, so Gatekeel cannot tell where it is.";
+    if (!adapters) return "Without the adapter list Gatekeel cannot tell where " + client + " is.";
+    for (const IP_ADAPTER_INFO* adapter = adapters; adapter; adapter = adapter->Next) {
+        for (const IP_ADDR_STRING* entry = &adapter->IpAddressList; entry; entry = entry->Next) {
+            if (ParseIpv4(FieldText(entry->IpAddress.String)) == address)
+                return client + " is this computer (" + AdapterName(*adapter) + ").";
+        }
+    }
+    for (const IP_ADAPTER_INFO* adapter = adapters; adapter; adapter = adapter->Next) {
+        for (const IP_ADDR_STRING* entry = &adapter->IpAddressList; entry; entry = entry->Next) {
+            const uint32_t own = ParseIpv4(FieldText(entry->IpAddress.String)).value_or(0);
+            const uint32_t mask = ParseIpv4(FieldText(entry->IpMask.String)).value_or(0);
+            if (own == 0 || mask == 0 || (own & mask) != (*address & mask)) continue;
+            return client + " is another device on the subnet of " + AdapterName(*adapter) + " (" +
+                   DottedText(own & mask) + "/" + std::to_string(PrefixLength(mask)) + ").";
+        }
+    }
+    return client + " is on none of this computer's subnets: the router may not reach it.";
+}
+
+std::string ServiceStateText(DWORD state) {
+    switch (state) {
+    case SERVICE_STOPPED: return "It is stopped. The button starts it.";
+    case SERVICE_START_PENDING: return "It is starting. The button waits until it runs or stops.";
+    case SERVICE_STOP_PENDING: return "It is stopping. The button starts it again.";
+    case SERVICE_RUNNING: return "It is running. The button stops it; Windows then finds no router until it runs again.";
+    case SERVICE_CONTINUE_PENDING: return "It is resuming. The button stops it.";
+    case SERVICE_PAUSE_PENDING: return "It is pausing. The button waits until it runs or stops.";
+    case SERVICE_PAUSED: return "It is paused. The button waits until it runs or stops.";
+    default: return "Its state is unknown (" + std::to_string(state) + "). The button waits until it runs or stops.";
+    }
+}
+
+// The system's text without its closing line end.
+std::string Trimmed(std::string text) {
+    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.pop_back();
+    return text;
+}
+
+}  // namespace
+
+std::string ExplainAdapters(const IP_ADAPTER_INFO* adapters, AdapterQueryOutcome query) {
+    if (!adapters) return NoAdaptersText(query);
+    std::string text;
+    int gateways = 0;
+    int physicalGateways = 0;
+    for (const IP_ADAPTER_INFO* adapter = adapters; adapter; adapter = adapter->Next) {
+        const bool isVirtual = IsVirtual(*adapter);
+        const std::string gateway = AddressOrEmpty(adapter->GatewayList.IpAddress);
+        gateways += gateway.empty() ? 0 : 1;
+        physicalGateways += gateway.empty() || isVirtual ? 0 : 1;
+        text += AdapterName(*adapter) + AdapterRole(isVirtual, !gateway.empty()) + kEol;
+        text += "  Address " + FieldText(adapter->IpAddressList.IpAddress.String) + ", mask " +
+                FieldText(adapter->IpAddressList.IpMask.String) + kEol;
+        text += "  " + DhcpText(*adapter) + kEol;
+        text += (gateway.empty() ? std::string("  No gateway") : "  Gateway " + gateway) + kEol;
+    }
+    if (gateways == 0) return text + "No adapter holds a default gateway, so none of them leads to a router.";
+    if (physicalGateways == 0) {
+        return text + "Warning: only a virtual or tunnel adapter holds a default gateway, so traffic to the router "
+                      "may leave through it.";
+    }
+    return Trimmed(text);
+}
+
+SsdpFacts SsdpFacts::Of(const service_control_manager& service) {
+    return {service.scm_handle() && service.service_handle(), service.status().dwCurrentState, service.error_code(),
+            Trimmed(service.get_error_text())};
+}
+
+std::string ExplainSsdp(const SsdpFacts& facts) {
+    std::string text = "The SSDP Discovery service (SSDPSRV) lets Windows find UPnP devices such as your router.";
+    text += kEol;
+    if (facts.manageable) return text + ServiceStateText(facts.state);
+    if (facts.openError == ERROR_SERVICE_DOES_NOT_EXIST)
+        return text + "This Windows has no such service, so Gatekeel can neither show nor change its state.";
+    text += "Gatekeel cannot manage it with the rights it runs with";
+    text += facts.errorText.empty() ? "." : " (Windows says: " + facts.errorText + ")";
+    return text + kEol +
+           "To start or stop it from here: close Gatekeel, right-click gatekeel.exe and choose \"Run as "
+           "administrator\".";
+}
+
+std::string ExplainOsVersion(const OSVERSIONINFOEXA& version, bool known) {
+    if (!known) {
+        return "Windows did not report its version (GetVersionExA failed), so Gatekeel takes it for one older "
+               "than Windows Vista.";
+    }
+    static const char* const kPlatforms[] = {"Win32s", "Windows 95, 98 or Me", "Windows NT"};
+    const DWORD platform = version.dwPlatformId;
+    const DWORD build = platform == VER_PLATFORM_WIN32_WINDOWS ? LOWORD(version.dwBuildNumber) : version.dwBuildNumber;
+    const std::string servicePack = FieldText(version.szCSDVersion);
+    return "Windows reports version " + std::to_string(version.dwMajorVersion) + "." +
+           std::to_string(version.dwMinorVersion) + "." + std::to_string(build) +
+           (servicePack.empty() ? "" : " " + servicePack) + ", platform " + std::to_string(platform) + " (" +
+           (platform < 3 ? kPlatforms[platform] : "unknown") + ")." + kEol +
+           "Gatekeel needs Windows Vista (6.0) or later, whose UPnP support finds the router.";
+}
+
+std::string ExplainMapping(const PortMapping& mapping, const IP_ADAPTER_INFO* adapters) {
+    const std::string external = Elided(mapping.externalIPAddress);
+    const std::string client = Elided(mapping.internalClient);
+    const uint32_t externalPort = static_cast<uint32_t>(mapping.externalPort);
+    std::string text = "Description: " + Elided(mapping.description) + kEol;
+    text += "Protocol: " + Elided(mapping.protocol) + kEol;
+    text += "External port: " + std::to_string(externalPort) + kEol;
+    text += "Internal client: " + client + ", port " + std::to_string(static_cast<uint32_t>(mapping.internalPort)) + kEol;
+    text += std::string("Enabled: ") + (mapping.enabled ? "yes" : "no") + kEol;
+    text += "Router's external address: " + (external.empty() ? std::string("not reported") : external) + kEol;
+    text += kEol + ExternalMeaning(external, externalPort) + kEol + ClientMeaning(client, adapters);
+    if (!mapping.enabled) text += std::string(kEol) + "Disabled: the router keeps this mapping but forwards nothing.";
+    return text;
+}

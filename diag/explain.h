@@ -1,0 +1,38 @@
+#pragma once
+// Why the status panel and a mapping line say what they say: the texts of their tips,
+// composed from the platform's records alone (no window involved). Lines end in "\r\n".
+#include <winsock2.h>
+#include <windows.h>
+#include <iphlpapi.h>
+
+#include <string>
+
+#include "diag/host_network_info.h"
+
+struct PortMapping;
+class service_control_manager;
+
+// Every adapter of the list (description, first address and mask, DHCP with its server,
+// gateway), which one faces the router, and a warning where only a virtual or tunnel
+// adapter holds a default gateway; without a list, which failure left none.
+std::string ExplainAdapters(const IP_ADAPTER_INFO* adapters, AdapterQueryOutcome query);
+
+// The SSDP service as the panel last read it.
+struct SsdpFacts {
+    bool manageable;     // the manager and the service are open
+    DWORD state;         // the current state last read
+    DWORD openError;     // why they are not open
+    std::string errorText;
+    static SsdpFacts Of(const service_control_manager& service);
+};
+// What the service is for, its state in words and what the button will do; where it
+// cannot be managed, why and how to start Gatekeel with the rights to manage it.
+std::string ExplainSsdp(const SsdpFacts& facts);
+
+// The version Windows reported, as major.minor.build and platform.
+std::string ExplainOsVersion(const OSVERSIONINFOEXA& version, bool known);
+
+// The whole record, then what it means: whether another NAT stands in front of the
+// router, where the internal client is among this computer's subnets, and what a
+// disabled mapping does.
+std::string ExplainMapping(const PortMapping& mapping, const IP_ADAPTER_INFO* adapters);

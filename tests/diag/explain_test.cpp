@@ -1,0 +1,123 @@
+// The tips' texts over hand-made adapter, service, version and mapping records.
+#include "diag/explain.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "natcfg/port_mapping.h"
+
+namespace {
+
+struct AdapterSpec {
+    const char* description;
+    UINT type;
+    const char* address;
+    const char* gateway;  // also its DHCP server, where DHCP is on
+    bool dhcp;
+};
+
+std::string AdapterTip(std::vector<AdapterSpec> specs, AdapterQueryOutcome query = {AdapterQuery::Listed, 0},
+                       const PortMapping* mapping = nullptr) {
+    std::vector<IP_ADAPTER_INFO> list(specs.size());
+    for (size_t i = 0; i < specs.size(); ++i) {
+        IP_ADAPTER_INFO& adapter = list[i];
+        std::strncpy(adapter.Description, specs[i].description, sizeof adapter.Description - 1);
+        adapter.Type = specs[i].type;
+        std::strncpy(adapter.IpAddressList.IpAddress.String, specs[i].address, 15);
+        std::strncpy(adapter.IpAddressList.IpMask.String, "255.255.255.0", 15);
+        std::strncpy(adapter.GatewayList.IpAddress.String, specs[i].gateway, 15);
+        adapter.DhcpEnabled = specs[i].dhcp;
+        if (specs[i].dhcp) std::strncpy(adapter.DhcpServer.IpAddress.String, specs[i].gateway, 15);
+        if (i > 0) list[i - 1].Next = &adapter;
+    }
+    const IP_ADAPTER_INFO* head = list.empty() ? nullptr : list.data();
+    return mapping ? ExplainMapping(*mapping, head) : ExplainAdapters(head, query);
+}
+
+const AdapterSpec kLan{"Intel(R) Ethernet", MIB_IF_TYPE_ETHERNET, "192.168.1.20", "192.168.1.1", true};
+
+std::string MappingTip(const wchar_t* external, const wchar_t* client, int32_t enabled = -1,
+                       std::wstring description = L"web") {
+    PortMapping mapping;
+    mapping.externalIPAddress = external;
+    mapping.internalClient = client;
+    mapping.enabled = enabled;
+    mapping.description = std::move(description);
+    mapping.protocol = L"TCP";
+    mapping.externalPort = 8080;
+    mapping.internalPort = 80;
+    return AdapterTip({kLan}, {}, &mapping);
+}
+
+OSVERSIONINFOEXA Version(DWORD major, DWORD minor, DWORD build) {
+    OSVERSIONINFOEXA version{};
+    version.dwPlatformId = VER_PLATFORM_WIN32_NT;
+    version.dwMajorVersion = major;
+    version.dwMinorVersion = minor;
+    version.dwBuildNumber = build;
+    return version;
+}
+
+struct TipCase {
+    const char* name;
+    std::string tip;
+    std::vector<const char*> says;
+    std::vector<const char*> never = {};
+};
+
+TEST(Explain, EachTipSaysWhatItsRecordsMean) {
+    const std::string longName(300, 'x');
+    const TipCase cases[] = {
+        {"carrier-grade NAT", MappingTip(L"100.72.1.5", L"192.168.1.20"),
+         {"Description: web\r\nProtocol: TCP\r\nExternal port: 8080\r\nInternal client: 192.168.1.20, port 80\r\n"
+          "Enabled: yes\r\nRouter's external address: 100.72.1.5",
+          "carrier-grade NAT", "192.168.1.20 is this computer (Intel(R) Ethernet)."},
+         {"forwards nothing"}},
+        {"double NAT", MappingTip(L"172.20.0.2", L"192.168.1.30"),
+         {"double NAT", "192.168.1.30 is another device on the subnet of Intel(R) Ethernet (192.168.1.0/24)."}},
+        {"public", MappingTip(L"203.0.113.7", L"10.9.9.9"),
+         {"reached at 203.0.113.7:8080.", "10.9.9.9 is on none of this computer's subnets"}},
+        {"past the carrier-grade range", MappingTip(L"100.128.0.1", L"192.168.1.20"), {"reached at"}, {"NAT"}},
+        {"not reported, disabled", MappingTip(L"", L"192.168.1.20", 0),
+         {"Enabled: no", "address: not reported", "cannot tell whether another NAT", "forwards nothing."}},
+        {"not connected", MappingTip(L"0.0.0.0", L"<no internal client>"),
+         {"no internet address", "<no internal client> is no IPv4 address"}},
+        {"malformed", MappingTip(L"1.2.3.4.5", L"192.168.1.256"),
+         {"That is no IPv4 address", "192.168.1.256 is no IPv4 address"}},
+        {"a long description is cut", MappingTip(L"", L"", -1, std::wstring(70000, L'd') + L"tail"),
+         {"ddd...\r\nProtocol: TCP"}, {"tail"}},
+        {"the gateway's adapter faces the router", AdapterTip({kLan}),
+         {"Intel(R) Ethernet: faces the router", "Address 192.168.1.20, mask 255.255.255.0",
+          "DHCP on, server 192.168.1.1", "Gateway 192.168.1.1"},
+         {"Warning", "virtual"}},
+        {"a VPN holds the only gateway",
+         AdapterTip({{"Intel(R) Ethernet", MIB_IF_TYPE_ETHERNET, "192.168.1.20", "", false},
+                     {"TAP-Windows Adapter V9", MIB_IF_TYPE_ETHERNET, "10.8.0.6", "10.8.0.5", true}}),
+         {"DHCP off", "No gateway", "TAP-Windows Adapter V9: a virtual or tunnel adapter, with a default gateway",
+          "Warning: only a virtual or tunnel adapter holds a default gateway"},
+         {"faces the router"}},
+        {"a tunnel holds the only gateway", AdapterTip({{"Teredo", IF_TYPE_TUNNEL, "10.1.1.1", "10.1.1.2", false}}),
+         {"Warning"}},
+        {"no word of a virtual name", AdapterTip({{"Realtek Adapter VPNX", MIB_IF_TYPE_ETHERNET, longName.c_str(), "0.0.0.0", true}}),
+         {"Address xxxxxxxxxxxxxxx, mask", "No adapter holds a default gateway"}, {"virtual", "xxxxxxxxxxxxxxxx"}},
+        {"no adapters", AdapterTip({}, {AdapterQuery::NoAdapters, ERROR_NO_DATA}), {"reports no network adapter"}},
+        {"no IP Helper", AdapterTip({}, {AdapterQuery::NoLibrary, 0}), {"could not be loaded"}},
+        {"no GetAdaptersInfo", AdapterTip({}, {AdapterQuery::NoEntryPoint, 0}), {"has no GetAdaptersInfo"}},
+        {"query failed", AdapterTip({}, {AdapterQuery::Failed, 31}), {"(error 31)"}},
+        {"service running", ExplainSsdp({true, SERVICE_RUNNING, 0, ""}), {"(SSDPSRV)", "It is running. The button stops it"}},
+        {"service not for these rights", ExplainSsdp({false, SERVICE_RUNNING, ERROR_ACCESS_DENIED, "Access is denied."}),
+         {"(Windows says: Access is denied.)", "choose \"Run as administrator\"."}, {"running"}},
+        {"no service", ExplainSsdp({false, 0, ERROR_SERVICE_DOES_NOT_EXIST, "x"}), {"no such service"}, {"administrator"}},
+        {"Windows 11", ExplainOsVersion(Version(10, 0, 22631), true),
+         {"Windows reports version 10.0.22631, platform 2 (Windows NT)."}},
+        {"version unknown", ExplainOsVersion(Version(0, 0, 0), false), {"did not report its version"}},
+    };
+    for (const TipCase& c : cases) {
+        for (const char* text : c.says) EXPECT_NE(c.tip.find(text), std::string::npos) << c.name << " lacks " << text << ":\n" << c.tip;
+        for (const char* text : c.never) EXPECT_EQ(c.tip.find(text), std::string::npos) << c.name << " has " << text << ":\n" << c.tip;
+    }
+}
+
+}  // namespace
