@@ -1,0 +1,22 @@
+# cmake -DOBJDUMP=... -DEXE=... -DDEFINITIONS=a|b|... -P hardened_exe.cmake: fails unless the exe is hardened as
+# the platform's own toolchain builds: dynamic base, high-entropy VA, NX and terminal-server flags in its PE
+# header, stack cookies (libssp's report in its bytes), and its sources built with _FORTIFY_SOURCE=2.
+cmake_minimum_required(VERSION 3.25)
+execute_process(COMMAND ${OBJDUMP} -p ${EXE} OUTPUT_VARIABLE dump COMMAND_ERROR_IS_FATAL ANY)
+string(REGEX MATCH "DllCharacteristics[^\n]*\n([ \t]+[A-Z_]+\r?\n)*" flags "${dump}")
+file(STRINGS ${EXE} cookies REGEX "stack smashing detected")
+set(missing)
+foreach(flag HIGH_ENTROPY_VA DYNAMIC_BASE NX_COMPAT TERMINAL_SERVICE_AWARE)
+  if(NOT flags MATCHES "[ \t]${flag}\r?\n")
+    list(APPEND missing ${flag})
+  endif()
+endforeach()
+if(NOT cookies)
+  list(APPEND missing "stack cookies")
+endif()
+if(NOT "|${DEFINITIONS}|" MATCHES "\\|_FORTIFY_SOURCE=2\\|")
+  list(APPEND missing "_FORTIFY_SOURCE=2")
+endif()
+if(missing)
+  message(FATAL_ERROR "not hardened, missing: ${missing}\n${flags}")
+endif()
