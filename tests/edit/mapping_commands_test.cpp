@@ -141,11 +141,16 @@ protected:
         gktest::DeliverInput(main_->Window(), gktest::MouseClicks(clicks));
     }
 
-    // A key pressed and let go (with Ctrl held) while the control has the focus.
-    void PressKey(HWND focus, WORD key, bool ctrl = false) {
+    // A key pressed and let go (with Ctrl held) while the control has the focus; held, its
+    // key-down comes again (with the repeat bit) that many times, each after the last was handled.
+    void PressKey(HWND focus, WORD key, bool ctrl = false, size_t held = 0) {
         SetForegroundWindow(main_->Window());
         SetFocus(focus);
-        gktest::DeliverInput(main_->Window(), ctrl ? gktest::KeyStroke(key, {VK_CONTROL}) : gktest::KeyStroke(key));
+        const std::vector<INPUT> input = ctrl ? gktest::KeyStroke(key, {VK_CONTROL}) : gktest::KeyStroke(key);
+        const auto up = input.begin() + static_cast<std::ptrdiff_t>(input.size() / 2);
+        gktest::DeliverInput(main_->Window(), {input.begin(), up});
+        for (size_t i = 0; i < held; ++i) gktest::DeliverInput(main_->Window(), {*(up - 1)});
+        gktest::DeliverInput(main_->Window(), {up, input.end()});
     }
 
     // The three ways a user flips a check box.
@@ -607,7 +612,7 @@ std::string ClipboardText() {
 }
 
 // F5 anywhere and Delete on the tree do what their buttons do, and nothing while the
-// button is disabled; Ctrl+C copies the selected line; Enter still means Done.
+// button is disabled; a held key acts once; Ctrl+C copies the selected line; Enter still means Done.
 TEST_F(MappingCommandsTest, KeysRunTheCommandsOfTheirButtons) {
     Connect(kThree);
     struct Case {
@@ -615,16 +620,21 @@ TEST_F(MappingCommandsTest, KeysRunTheCommandsOfTheirButtons) {
         WORD key;
         int focus;
         int disabled;  // 0: none
+        size_t held;   // key-downs repeated before the key-up
         int refreshes;
         size_t boxes;
+        size_t flips;  // of the selected mapping, asked of the router and shown
     };
     const Case cases[] = {
-        {"F5 on a button", VK_F5, IDOK, 0, 1, 0},
-        {"F5 on the tree", VK_F5, IDC_MAPPING_TREE, 0, 1, 0},
-        {"F5 while Refresh is disabled", VK_F5, IDC_MAPPING_TREE, IDC_REFRESH, 0, 0},
-        {"Delete on the tree", VK_DELETE, IDC_MAPPING_TREE, 0, 0, 1},
-        {"Delete while Delete is disabled", VK_DELETE, IDC_MAPPING_TREE, IDC_DELETE, 0, 0},
-        {"Delete on a button", VK_DELETE, IDC_ADD, 0, 0, 0},
+        {"F5 on a button", VK_F5, IDOK, 0, 0, 1, 0, 0},
+        {"F5 on the tree", VK_F5, IDC_MAPPING_TREE, 0, 0, 1, 0, 0},
+        {"F5 while Refresh is disabled", VK_F5, IDC_MAPPING_TREE, IDC_REFRESH, 0, 0, 0, 0},
+        {"Delete on the tree", VK_DELETE, IDC_MAPPING_TREE, 0, 0, 0, 1, 0},
+        {"Delete while Delete is disabled", VK_DELETE, IDC_MAPPING_TREE, IDC_DELETE, 0, 0, 0, 0},
+        {"Delete on a button", VK_DELETE, IDC_ADD, 0, 0, 0, 0, 0},
+        {"F5 held", VK_F5, IDC_MAPPING_TREE, 0, 3, 1, 0, 0},
+        {"Space held", VK_SPACE, IDC_MAPPING_TREE, 0, 3, 0, 0, 1},
+        {"Delete held", VK_DELETE, IDC_MAPPING_TREE, 0, 3, 0, 1, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -633,10 +643,14 @@ TEST_F(MappingCommandsTest, KeysRunTheCommandsOfTheirButtons) {
         const int resetsBefore = nat_.collection.enumerator.resets;
         boxes_->boxes.clear();
         boxes_->Answer(IDCANCEL);
+        const size_t enablesBefore = mappings_[1]->enableStates.size();
+        const bool checkedBefore = IsTreeItemChecked(tree_, Items().at(1));
         const HWND disabled = c.disabled ? GetDlgItem(main_->Window(), c.disabled) : nullptr;
         if (disabled) EnableWindow(disabled, FALSE);
-        PressKey(GetDlgItem(main_->Window(), c.focus), c.key);
+        PressKey(GetDlgItem(main_->Window(), c.focus), c.key, false, c.held);
         if (disabled) EnableWindow(disabled, TRUE);
+        EXPECT_EQ(mappings_[1]->enableStates.size() - enablesBefore, c.flips);
+        EXPECT_EQ(IsTreeItemChecked(tree_, Items().at(1)), checkedBefore != (c.flips == 1));
         EXPECT_EQ(nat_.collection.enumerator.resets - resetsBefore, c.refreshes);
         ASSERT_EQ(boxes_->boxes.size(), c.boxes);
         if (c.boxes) {
