@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "app/mapping_menu.h"
 #include "diag/service_control_manager.h"
 #include "edit/mapping_commands.h"
 #include "ui/dialog.h"
@@ -86,8 +87,9 @@ private:
     ui::Reply OnTreeDoubleClick(const ui::Message& message);
     ui::Reply OnToggleMapping(const ui::Message& message);
     ui::Reply OnCopyMapping(const ui::Message& message);
+    ui::Reply OnMappingMenu(const ui::Message& message);
 
-    // F5, and Delete, Space and Ctrl+C on the tree, become the commands they stand for.
+    // F5, and Delete, Space, Ctrl+C, Shift+F10 and the Menu key on the tree, become the commands they stand for.
     bool TranslateInput(const MSG& message) override;
     void PostKeyCommand(int id);
     void CopySelectedLine() const;
@@ -110,5 +112,6 @@ private:
     // A command runs whose boxes may have no owner: no other command may start meanwhile.
     bool commandRunning_ = false;
     MappingCommands commands_;
+    MappingMenu menu_;
     std::unique_ptr<ui::InputFilter> keys_;
 };
