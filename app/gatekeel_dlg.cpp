@@ -39,6 +39,8 @@ const ui::EventRow<CGatekeelDlg> CGatekeelDlg::kEvents[] = {
     {WM_COMMAND, ID_TOGGLE_MAPPING, ui::AnyCode, &CGatekeelDlg::OnToggleMapping},
     {WM_COMMAND, ID_COPY_MAPPING, ui::AnyCode, &CGatekeelDlg::OnCopyMapping},
     {WM_NOTIFY, ui::AnyId, static_cast<int>(TTN_GETDISPINFOA), &CGatekeelDlg::OnTipText},
+    {WM_NOTIFY, IDC_MAPPING_TREE, static_cast<int>(NM_RCLICK), &CGatekeelDlg::OnMappingMenu},
+    {WM_COMMAND, ID_MAPPING_MENU, ui::AnyCode, &CGatekeelDlg::OnMappingMenu},
 };
 
 namespace {
@@ -105,7 +107,8 @@ CGatekeelDlg::CGatekeelDlg(service_control_manager& ssdp, HWND parent)
     : ui::Dialog(IDD_GATEKEEL_DIALOG, parent),
       appIcon(LoadIconA(ui::ResourceInstance(), MAKEINTRESOURCEA(IDR_MAINFRAME))),
       ssdp_(ssdp),
-      commands_(*this, commandRunning_) {}
+      commands_(*this, commandRunning_),
+      menu_(*this, commandRunning_) {}
 
 CGatekeelDlg::~CGatekeelDlg() {
     if (Window() && mainWindowHandle == Window()) mainWindowHandle = nullptr;
@@ -327,6 +330,11 @@ ui::Reply CGatekeelDlg::OnCopyMapping(const ui::Message&) {
     return ui::Handled();
 }
 
+ui::Reply CGatekeelDlg::OnMappingMenu(const ui::Message& message) {
+    if (const int command = menu_.Choose(message.id == WM_NOTIFY)) PostKeyCommand(command);
+    return ui::Handled(1);  // to NM_RCLICK: the menu is shown, the tree sends no WM_CONTEXTMENU
+}
+
 void CGatekeelDlg::CopySelectedLine() const {
     const HWND tree = Control(IDC_MAPPING_TREE);
     const HTREEITEM selected = tree ? TreeView_GetSelection(tree) : nullptr;
@@ -335,10 +343,10 @@ void CGatekeelDlg::CopySelectedLine() const {
 
 bool CGatekeelDlg::TranslateInput(const MSG& message) {
     const HWND tree = Control(IDC_MAPPING_TREE);
-    if (message.message == WM_MOUSEMOVE && tree && message.hwnd == tree) tips_.FollowPointer(tree, message);
-    if (message.message != WM_KEYDOWN) return false;
     const bool onTree = tree && message.hwnd == tree;
-    int command = 0;
+    if (message.message == WM_MOUSEMOVE && onTree) tips_.FollowPointer(tree, message);
+    int command = onTree && IsMenuKey(message) ? ID_MAPPING_MENU : 0;
+    if (message.message != WM_KEYDOWN && command == 0) return false;
     switch (message.wParam) {
     case VK_F5:
         command = IDC_REFRESH;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/main_tips.h"
+#include "app/mapping_menu.h"
 #include "diag/service_control_manager.h"
 #include "edit/mapping_commands.h"
 #include "ui/dialog.h"
@@ -88,12 +89,13 @@ private:
     ui::Reply OnToggleMapping(const ui::Message& message);
     ui::Reply OnCopyMapping(const ui::Message& message);
     ui::Reply OnTipText(const ui::Message& message);
+    ui::Reply OnMappingMenu(const ui::Message& message);
 
     // The tip of a status line or of the mapping line under the pointer; empty for none.
     std::string TipText(HWND control) const;
     std::string PointedMappingTip(HWND tree) const;
-    // F5, and Delete, Space and Ctrl+C on the tree, become the commands they stand for;
-    // a mouse move over the tree lets the tip follow the pointer.
+    // F5, and Delete, Space, Ctrl+C, Shift+F10 and the Menu key on the tree, become the
+    // commands they stand for; a mouse move over the tree lets the tip follow the pointer.
     bool TranslateInput(const MSG& message) override;
     void PostKeyCommand(int id);
     void CopySelectedLine() const;
@@ -116,6 +118,7 @@ private:
     // A command runs whose boxes may have no owner: no other command may start meanwhile.
     bool commandRunning_ = false;
     MappingCommands commands_;
+    MappingMenu menu_;
     std::unique_ptr<ui::InputFilter> keys_;
     MainTips tips_;
 };

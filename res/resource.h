@@ -25,6 +25,7 @@
 // Commands that only keys give (no control carries them)
 #define ID_TOGGLE_MAPPING 32771
 #define ID_COPY_MAPPING 32772
+#define ID_MAPPING_MENU 32773
 
 // Add/Edit dialog
 #define IDC_DESCRIPTION 1013

@@ -47,5 +47,6 @@ using UniqueHLocal = UniqueHandle<HLOCAL, &::LocalFree>;
 using UniqueHGlobal = UniqueHandle<HGLOBAL, &::GlobalFree>;
 using UniqueHandleObject = UniqueHandle<HANDLE, &::CloseHandle>;
 using UniqueHModule = UniqueHandle<HMODULE, &::FreeLibrary>;
+using UniqueHMenu = UniqueHandle<HMENU, &::DestroyMenu>;
 
 }  // namespace ui

@@ -31,7 +31,7 @@ TEST_F(HostStatusTest, OsVerdictFollowsTheVersionNumber) {
     const OsCase cases[] = {
         {2, 5, 1, false, kPreVista}, {2, 5, 255, false, kPreVista}, {2, 6, 0, false, kVista},
         {2, 6, 1, false, kVista},    {2, 10, 0, false, kVista},     {1, 9, 0, false, kPreVista},
-        {0, 6, 1, false, kPreVista}, {2, 6, 1, true, kPreVista},
+        {0, 6, 1, false, kPreVista}, {2, 6, 1, true, kPreVista},    {2, 6, 2, false, kVista},
     };
     Create();
     for (const OsCase& c : cases) {

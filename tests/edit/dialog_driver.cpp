@@ -15,6 +15,7 @@ constexpr DWORD kGiveUpMs = 60000;
 
 struct Search {
     const std::string* caption;
+    const std::string* windowClass;
     HWND found;
 };
 
@@ -22,15 +23,15 @@ BOOL CALLBACK MatchDialog(HWND window, LPARAM lParam) {
     auto* search = reinterpret_cast<Search*>(lParam);
     char className[16] = {};
     GetClassNameA(window, className, sizeof className);
-    if (std::string(className) == "#32770" && IsWindowVisible(window) && ui::WindowText(window) == *search->caption) {
+    if (className == *search->windowClass && IsWindowVisible(window) && ui::WindowText(window) == *search->caption) {
         search->found = window;
         return FALSE;
     }
     return TRUE;
 }
 
-HWND FindThreadDialog(const std::string& caption) {
-    Search search{&caption, nullptr};
+HWND FindThreadWindow(const std::string& caption, const std::string& windowClass) {
+    Search search{&caption, &windowClass, nullptr};
     EnumThreadWindows(GetCurrentThreadId(), &MatchDialog, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
@@ -77,11 +78,12 @@ void DeliverInput(HWND dialog, std::vector<INPUT> input) {
     }
 }
 
-std::vector<INPUT> MouseClicks(int clicks) {
+std::vector<INPUT> MouseClicks(int clicks, bool right) {
     std::vector<INPUT> input(2 * static_cast<size_t>(clicks));
     for (size_t i = 0; i < input.size(); ++i) {
         input[i].type = INPUT_MOUSE;
-        input[i].mi.dwFlags = i % 2 ? MOUSEEVENTF_LEFTUP : MOUSEEVENTF_LEFTDOWN;
+        input[i].mi.dwFlags = right ? (i % 2 ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_RIGHTDOWN)
+                                    : (i % 2 ? MOUSEEVENTF_LEFTUP : MOUSEEVENTF_LEFTDOWN);
     }
     return input;
 }
@@ -99,8 +101,8 @@ std::vector<INPUT> KeyStroke(WORD key, std::vector<WORD> modifiers) {
     return input;
 }
 
-DialogDriver::DialogDriver(std::string caption, std::function<void(HWND)> action)
-    : caption_(std::move(caption)), action_(std::move(action)) {
+DialogDriver::DialogDriver(std::string caption, std::function<void(HWND)> action, std::string windowClass)
+    : caption_(std::move(caption)), action_(std::move(action)), class_(std::move(windowClass)) {
     activeDriver = this;
     timer_ = SetTimer(nullptr, 0, kTickMs, &DialogDriver::OnTick);
 }
@@ -115,7 +117,7 @@ void CALLBACK DialogDriver::OnTick(HWND, UINT, UINT_PTR, DWORD) {
 }
 
 void DialogDriver::Tick() {
-    const HWND dialog = FindThreadDialog(caption_);
+    const HWND dialog = FindThreadWindow(caption_, class_);
     if (!dialog) return;
     if (!ran_) {
         ran_ = true;
@@ -123,7 +125,7 @@ void DialogDriver::Tick() {
         action_(dialog);
         return;
     }
-    if (GetTickCount() - actionTick_ > kGiveUpMs) EndDialog(dialog, kDriverGaveUp);
+    if (GetTickCount() - actionTick_ > kGiveUpMs) class_ == kMenu ? EndMenu() : EndDialog(dialog, kDriverGaveUp);
 }
 
 }  // namespace gktest

@@ -26,19 +26,21 @@ void PumpPending();
 // Real input through the system's queue (SendInput), handled as the dialog's modal loop
 // handles it, until neither the input nor anything it posted is left in the queue.
 void DeliverInput(HWND dialog, std::vector<INPUT> input);
-// Left-button clicks at the cursor (two make a double click), and a key pressed and let go
-// with the modifier keys held around it.
-std::vector<INPUT> MouseClicks(int clicks);
+// Left- (or right-) button clicks at the cursor (two make a double click), and a key pressed
+// and let go with the modifier keys held around it.
+std::vector<INPUT> MouseClicks(int clicks, bool right = false);
 std::vector<INPUT> KeyStroke(WORD key, std::vector<WORD> modifiers = {});
 
 // Runs the action once, inside whatever message loop is running, when a dialog of this
-// thread with the caption is shown. If the dialog is still there a minute after, it is
-// ended with kDriverGaveUp so that a test fails instead of hanging.
+// thread with the caption is shown (or a popup menu: class kMenu, caption ""). If it is
+// still there a minute after, it is ended (a dialog with kDriverGaveUp) so that a test
+// fails instead of hanging.
 class DialogDriver {
 public:
     static constexpr INT_PTR kDriverGaveUp = 0x7e57;
+    static constexpr const char* kMenu = "#32768";
 
-    DialogDriver(std::string caption, std::function<void(HWND)> action);
+    DialogDriver(std::string caption, std::function<void(HWND)> action, std::string windowClass = "#32770");
     ~DialogDriver();
     DialogDriver(const DialogDriver&) = delete;
     DialogDriver& operator=(const DialogDriver&) = delete;
@@ -51,6 +53,7 @@ private:
 
     std::string caption_;
     std::function<void(HWND)> action_;
+    std::string class_;
     UINT_PTR timer_ = 0;
     bool ran_ = false;
     DWORD actionTick_ = 0;

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -132,20 +133,25 @@ protected:
         }
     }
 
-    // Mouse clicks (two: a double click) at a point of the tree.
-    void ClickAt(POINT client, int clicks = 1) {
+    // Mouse clicks (two: a double click; right: of the right button) at a point of the tree.
+    void ClickAt(POINT client, int clicks = 1, bool right = false) {
         POINT screen = client;
         ClientToScreen(tree_, &screen);
         SetForegroundWindow(main_->Window());
         SetCursorPos(screen.x, screen.y);
-        gktest::DeliverInput(main_->Window(), gktest::MouseClicks(clicks));
+        gktest::DeliverInput(main_->Window(), gktest::MouseClicks(clicks, right));
     }
 
-    // A key pressed and let go (with Ctrl held) while the control has the focus.
-    void PressKey(HWND focus, WORD key, bool ctrl = false) {
+    // A key pressed and let go (with a modifier held) while the control has the focus; held, its
+    // key-down comes again (with the repeat bit) that many times, each after the last was handled.
+    void PressKey(HWND focus, WORD key, WORD modifier = 0, size_t held = 0) {
         SetForegroundWindow(main_->Window());
         SetFocus(focus);
-        gktest::DeliverInput(main_->Window(), ctrl ? gktest::KeyStroke(key, {VK_CONTROL}) : gktest::KeyStroke(key));
+        const std::vector<INPUT> input = modifier ? gktest::KeyStroke(key, {modifier}) : gktest::KeyStroke(key);
+        const auto up = input.begin() + static_cast<std::ptrdiff_t>(input.size() / 2);
+        gktest::DeliverInput(main_->Window(), {input.begin(), up});
+        for (size_t i = 0; i < held; ++i) gktest::DeliverInput(main_->Window(), {*(up - 1)});
+        gktest::DeliverInput(main_->Window(), {up, input.end()});
     }
 
     // The three ways a user flips a check box.
@@ -607,7 +613,7 @@ std::string ClipboardText() {
 }
 
 // F5 anywhere and Delete on the tree do what their buttons do, and nothing while the
-// button is disabled; Ctrl+C copies the selected line; Enter still means Done.
+// button is disabled; a held key acts once; Ctrl+C copies the selected line; Enter still means Done.
 TEST_F(MappingCommandsTest, KeysRunTheCommandsOfTheirButtons) {
     Connect(kThree);
     struct Case {
@@ -615,16 +621,21 @@ TEST_F(MappingCommandsTest, KeysRunTheCommandsOfTheirButtons) {
         WORD key;
         int focus;
         int disabled;  // 0: none
+        size_t held;   // key-downs repeated before the key-up
         int refreshes;
         size_t boxes;
+        size_t flips;  // of the selected mapping, asked of the router and shown
     };
     const Case cases[] = {
-        {"F5 on a button", VK_F5, IDOK, 0, 1, 0},
-        {"F5 on the tree", VK_F5, IDC_MAPPING_TREE, 0, 1, 0},
-        {"F5 while Refresh is disabled", VK_F5, IDC_MAPPING_TREE, IDC_REFRESH, 0, 0},
-        {"Delete on the tree", VK_DELETE, IDC_MAPPING_TREE, 0, 0, 1},
-        {"Delete while Delete is disabled", VK_DELETE, IDC_MAPPING_TREE, IDC_DELETE, 0, 0},
-        {"Delete on a button", VK_DELETE, IDC_ADD, 0, 0, 0},
+        {"F5 on a button", VK_F5, IDOK, 0, 0, 1, 0, 0},
+        {"F5 on the tree", VK_F5, IDC_MAPPING_TREE, 0, 0, 1, 0, 0},
+        {"F5 while Refresh is disabled", VK_F5, IDC_MAPPING_TREE, IDC_REFRESH, 0, 0, 0, 0},
+        {"Delete on the tree", VK_DELETE, IDC_MAPPING_TREE, 0, 0, 0, 1, 0},
+        {"Delete while Delete is disabled", VK_DELETE, IDC_MAPPING_TREE, IDC_DELETE, 0, 0, 0, 0},
+        {"Delete on a button", VK_DELETE, IDC_ADD, 0, 0, 0, 0, 0},
+        {"F5 held", VK_F5, IDC_MAPPING_TREE, 0, 3, 1, 0, 0},
+        {"Space held", VK_SPACE, IDC_MAPPING_TREE, 0, 3, 0, 0, 1},
+        {"Delete held", VK_DELETE, IDC_MAPPING_TREE, 0, 3, 0, 1, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -633,10 +644,14 @@ TEST_F(MappingCommandsTest, KeysRunTheCommandsOfTheirButtons) {
         const int resetsBefore = nat_.collection.enumerator.resets;
         boxes_->boxes.clear();
         boxes_->Answer(IDCANCEL);
+        const size_t enablesBefore = mappings_[1]->enableStates.size();
+        const bool checkedBefore = IsTreeItemChecked(tree_, Items().at(1));
         const HWND disabled = c.disabled ? GetDlgItem(main_->Window(), c.disabled) : nullptr;
         if (disabled) EnableWindow(disabled, FALSE);
-        PressKey(GetDlgItem(main_->Window(), c.focus), c.key);
+        PressKey(GetDlgItem(main_->Window(), c.focus), c.key, 0, c.held);
         if (disabled) EnableWindow(disabled, TRUE);
+        EXPECT_EQ(mappings_[1]->enableStates.size() - enablesBefore, c.flips);
+        EXPECT_EQ(IsTreeItemChecked(tree_, Items().at(1)), checkedBefore != (c.flips == 1));
         EXPECT_EQ(nat_.collection.enumerator.resets - resetsBefore, c.refreshes);
         ASSERT_EQ(boxes_->boxes.size(), c.boxes);
         if (c.boxes) {
@@ -647,11 +662,105 @@ TEST_F(MappingCommandsTest, KeysRunTheCommandsOfTheirButtons) {
     }
     ASSERT_TRUE(ui::CopyTextToClipboard(main_->Window(), "before"));
     Select(2);
-    PressKey(tree_, 'C', true);
+    PressKey(tree_, 'C', VK_CONTROL);
     EXPECT_EQ(ClipboardText(), Lines().at(2));
     PressKey(tree_, VK_RETURN);
     EXPECT_FALSE(IsWindow(main_->Window()));
     EXPECT_EQ(main_->Result(), IDOK);
+}
+
+// A popup menu's items: "-" before a disabled one, "*" before the default one.
+std::string MenuItems(HMENU menu) {
+    std::string items;
+    for (UINT i = 0; i < static_cast<UINT>(GetMenuItemCount(menu)); ++i) {
+        char text[32] = {};
+        GetMenuStringA(menu, i, text, sizeof text, MF_BYPOSITION);
+        items += std::string(i ? "|" : "") + (GetMenuState(menu, i, MF_BYPOSITION) & MF_GRAYED ? "-" : "") +
+                 (GetMenuDefaultItem(menu, TRUE, GMDI_USEDISABLED) == i ? "*" : "") + text;
+    }
+    return items;
+}
+
+// A right-click on a line (or off the lines), Shift+F10 or the Menu key on the selected line opens the
+// menu there; it offers what the buttons allow, and its item does what its button or key does.
+TEST_F(MappingCommandsTest, TheListsMenuOffersWhatTheButtonsAllowAndRunsIt) {
+    Connect(kThree);
+    struct Case {
+        const char* name;
+        WORD key;  // 0: a right-click
+        int line;  // -1: below the lines
+        int disabled;  // 0: none
+        const char* items;
+        int chosen;  // -1: none
+        int refreshes;
+        size_t boxes;
+        size_t flips;
+    };
+    const Case cases[] = {
+        {"right-click on a line", 0, 1, 0, "*&Edit...|D&isable|&Delete|&Copy", 2, 0, 1, 0},
+        {"Shift+F10", VK_F10, 2, 0, "*&Edit...|E&nable|&Delete|&Copy", 1, 0, 0, 1},
+        {"Menu key, Edit disabled", VK_APPS, 0, IDC_EDIT, "-*&Edit...|D&isable|&Delete|&Copy", -1, 0, 0, 0},
+        {"right-click off the lines", 0, -1, 0, "&Refresh|&Add...", 0, 1, 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const size_t position = static_cast<size_t>(std::max(c.line, 0));
+        Select(c.key ? position : 0);
+        const RECT text = TextRect(Items().at(position));
+        POINT at = c.key ? POINT{text.left, text.bottom} : LabelPoint(Items().at(position));
+        if (c.line < 0) at.y = text.bottom + 40;
+        const int resetsBefore = nat_.collection.enumerator.resets;
+        const bool checkedBefore = IsTreeItemChecked(tree_, Items().at(position));
+        boxes_->boxes.clear();
+        boxes_->Answer(IDCANCEL);
+        std::string items;
+        RECT popup{};
+        gktest::DialogDriver driver("", [&](HWND window) {
+            const auto menu = reinterpret_cast<HMENU>(SendMessageA(window, MN_GETHMENU, 0, 0));
+            items = MenuItems(menu);
+            GetWindowRect(window, &popup);
+            RECT item{};
+            if (c.chosen < 0 || !GetMenuItemRect(nullptr, menu, static_cast<UINT>(c.chosen), &item)) {
+                EndMenu();
+                return;
+            }
+            SetCursorPos((item.left + item.right) / 2, (item.top + item.bottom) / 2);
+            std::vector<INPUT> click = gktest::MouseClicks(1);
+            SendInput(2, click.data(), sizeof(INPUT));
+        }, gktest::DialogDriver::kMenu);
+        if (c.disabled) EnableWindow(GetDlgItem(main_->Window(), c.disabled), FALSE);
+        if (c.key) {
+            PressKey(tree_, c.key, c.key == VK_F10 ? VK_SHIFT : 0);
+        } else {
+            ClickAt(at, 1, true);
+        }
+        if (c.disabled) EnableWindow(GetDlgItem(main_->Window(), c.disabled), TRUE);
+        ASSERT_TRUE(driver.Ran());
+        EXPECT_EQ(items, c.items);
+        ClientToScreen(tree_, &at);
+        EXPECT_EQ(popup.left, at.x);
+        EXPECT_EQ(popup.top, at.y);
+        if (c.line >= 0) {
+            EXPECT_EQ(TreeView_GetSelection(tree_), Items().at(position));
+        }
+        EXPECT_EQ(nat_.collection.enumerator.resets - resetsBefore, c.refreshes);
+        EXPECT_EQ(boxes_->boxes.size(), c.boxes);
+        EXPECT_EQ(mappings_[position]->enableStates.size(), c.flips);
+        EXPECT_EQ(IsTreeItemChecked(tree_, Items().at(position)), checkedBefore != (c.flips == 1));
+    }
+    // While a command runs (here with its box open), the menu offers nothing.
+    std::string items;
+    boxes_->whileOpen = [&](const fakes::Box&) {
+        gktest::DialogDriver driver("", [&](HWND window) {
+            items = MenuItems(reinterpret_cast<HMENU>(SendMessageA(window, MN_GETHMENU, 0, 0)));
+            EndMenu();
+        }, gktest::DialogDriver::kMenu);
+        ClickAt(LabelPoint(Items().at(0)), 1, true);
+    };
+    boxes_->Answer(IDCANCEL);
+    Select(0);
+    Press(IDC_DELETE);
+    EXPECT_EQ(items, "-*&Edit...|-D&isable|-&Delete|-&Copy");
 }
 
 }  // namespace

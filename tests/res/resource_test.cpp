@@ -417,7 +417,7 @@ TEST_P(ResourceTest, AgreementIsAnRtfDocumentWithoutTerminatingZero) {
     EXPECT_EQ(eula.find_last_not_of("\r\n"), eula.rfind('}'));
 }
 
-TEST_P(ResourceTest, ManifestAsksForTheInvokersRightsNoCommonControlsSixAndSystemDpi) {
+TEST_P(ResourceTest, ManifestAsksForTheInvokersRightsNoCommonControlsSixAndSystemDpiAndDeclaresVistaToEleven) {
     const std::string manifest = Bytes(MAKEINTRESOURCEA(24), MAKEINTRESOURCEA(1));
     ASSERT_FALSE(manifest.empty());
     EXPECT_NE(manifest.find("level=\"asInvoker\""), std::string::npos);
@@ -426,6 +426,12 @@ TEST_P(ResourceTest, ManifestAsksForTheInvokersRightsNoCommonControlsSixAndSyste
     // System DPI awareness: Windows then draws the text sharp instead of stretching a bitmap.
     EXPECT_NE(manifest.find("<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">true</dpiAware>"),
               std::string::npos);
+    // Undeclared, Windows 8.1 and later (and Wine set to them) report 6.2 to the program.
+    for (const char* os : {"e2011457-1546-43c5-a5fe-008deee3d3f0", "35138b9a-5d96-4fbd-8e2d-a2440225f93a",
+                           "4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38", "1f676c76-80e1-4239-95bb-83d0f6d0da78",
+                           "8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a"}) {
+        EXPECT_NE(manifest.find(std::string("<supportedOS Id=\"{") + os + "}\"/>"), std::string::npos) << os;
+    }
 }
 
 TEST_P(ResourceTest, VersionBlockNamesGatekeelOneTwo) {
