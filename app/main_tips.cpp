@@ -88,10 +88,9 @@ std::string CGatekeelDlg::TipText(HWND control) const {
 
 std::string CGatekeelDlg::PointedMappingTip(HWND tree) const {
     const Portolan* configurator = sharedConfigurator;
-    TVHITTESTINFO hit{};
-    GetCursorPos(&hit.pt);
-    ScreenToClient(tree, &hit.pt);
-    const HTREEITEM item = TreeView_HitTest(tree, &hit);
+    POINT pointer{};
+    GetCursorPos(&pointer);
+    const HTREEITEM item = TreeItemAt(tree, pointer);
     if (!item || !configurator) return {};
     const LPARAM index = TreeItemData(tree, item);
     if (index < 0 || static_cast<uint64_t>(index) >= configurator->mappings.size()) return {};

@@ -97,6 +97,15 @@ LPARAM TreeItemData(HWND tree, HTREEITEM item) {
     return tvItem.lParam;
 }
 
+HTREEITEM TreeItemAt(HWND tree, POINT screen, UINT* where) {
+    TVHITTESTINFO hit{};
+    hit.pt = screen;
+    ScreenToClient(tree, &hit.pt);
+    const HTREEITEM item = TreeView_HitTest(tree, &hit);
+    if (where) *where = hit.flags;
+    return item;
+}
+
 HTREEITEM AppendTreeItem(HWND tree, const std::string& text) {
     TVINSERTSTRUCTA insert{};
     insert.hParent = TVI_ROOT;

@@ -36,6 +36,9 @@ bool IsTreeItemChecked(HWND tree, HTREEITEM item);
 std::string TreeItemText(HWND tree, HTREEITEM item);
 // The item's data (the record index it was inserted for).
 LPARAM TreeItemData(HWND tree, HTREEITEM item);
+// The line under a point given in screen coordinates, or nullptr; where, if asked, gets
+// the hit-test flags (on the check box, on the label...).
+HTREEITEM TreeItemAt(HWND tree, POINT screen, UINT* where = nullptr);
 
 // The configurator's progress function during a refresh.
 void TraversalProgress(int32_t code);

@@ -11,10 +11,7 @@ namespace {
 HTREEITEM LineAtPointer(HWND tree, POINT& at) {
     const DWORD position = GetMessagePos();
     at = {GET_X_LPARAM(position), GET_Y_LPARAM(position)};
-    TVHITTESTINFO hit{};
-    hit.pt = at;
-    ScreenToClient(tree, &hit.pt);
-    const HTREEITEM line = TreeView_HitTest(tree, &hit);
+    const HTREEITEM line = TreeItemAt(tree, at);
     if (line) TreeView_SelectItem(tree, line);
     return line;
 }

@@ -159,12 +159,7 @@ HTREEITEM MappingCommands::NotifiedItem(const NMHDR& header, HWND& tree, UINT& w
     tree = header.idFrom == IDC_MAPPING_TREE ? Tree() : nullptr;
     if (!tree) return nullptr;
     const DWORD position = GetMessagePos();
-    TVHITTESTINFO hit{};
-    hit.pt = {GET_X_LPARAM(position), GET_Y_LPARAM(position)};
-    ScreenToClient(tree, &hit.pt);
-    const HTREEITEM item = TreeView_HitTest(tree, &hit);
-    where = hit.flags;
-    return item;
+    return TreeItemAt(tree, {GET_X_LPARAM(position), GET_Y_LPARAM(position)}, &where);
 }
 
 bool MappingCommands::AskToFlip(HWND tree, HTREEITEM item) {
