@@ -74,6 +74,19 @@ POINT MinimumTrackingSize() {
     return {MulDiv(MIN_TRACK_WIDTH, dpi, kBaseDpi), MulDiv(MIN_TRACK_HEIGHT, dpi, kBaseDpi)};
 }
 
+// The command a key stands for (0: none); all but F5 only on the tree.
+int KeyCommand(const MSG& message, bool onTree) {
+    if (onTree && IsMenuKey(message)) return ID_MAPPING_MENU;
+    if (message.message != WM_KEYDOWN) return 0;
+    switch (message.wParam) {
+    case VK_F5: return IDC_REFRESH;
+    case VK_DELETE: return onTree ? IDC_DELETE : 0;
+    case VK_SPACE: return onTree ? ID_TOGGLE_MAPPING : 0;
+    case 'C': return onTree && GetKeyState(VK_CONTROL) < 0 ? ID_COPY_MAPPING : 0;
+    default: return 0;
+    }
+}
+
 void ShowTreeMapping(HWND tree, uint32_t index, const PortMapping& mapping) {
     const std::string line = MappingLine(mapping);
     const uint32_t count = static_cast<uint32_t>(TreeView_GetCount(tree));
@@ -345,24 +358,7 @@ bool CGatekeelDlg::TranslateInput(const MSG& message) {
     const HWND tree = Control(IDC_MAPPING_TREE);
     const bool onTree = tree && message.hwnd == tree;
     if (message.message == WM_MOUSEMOVE && onTree) tips_.FollowPointer(tree, message);
-    int command = onTree && IsMenuKey(message) ? ID_MAPPING_MENU : 0;
-    if (message.message != WM_KEYDOWN && command == 0) return false;
-    switch (message.wParam) {
-    case VK_F5:
-        command = IDC_REFRESH;
-        break;
-    case VK_DELETE:
-        if (onTree) command = IDC_DELETE;
-        break;
-    case VK_SPACE:
-        if (onTree) command = ID_TOGGLE_MAPPING;
-        break;
-    case 'C':
-        if (onTree && GetKeyState(VK_CONTROL) < 0) command = ID_COPY_MAPPING;
-        break;
-    default:
-        break;
-    }
+    const int command = KeyCommand(message, onTree);
     if (command == 0) return false;
     // A held key repeats its key-down; one press is one action, and the repeats must not
     // reach the tree either (it would flip the mark on its own).

@@ -1,7 +1,5 @@
 #include "app/main_tips.h"
 
-#include <windowsx.h>
-
 #include "app/gatekeel_dlg.h"
 #include "app/mapping_list.h"
 #include "diag/explain.h"
@@ -47,9 +45,7 @@ void MainTips::Create(HWND dialog, std::initializer_list<int> ids) {
 }
 
 void MainTips::FollowPointer(HWND tree, const MSG& move) {
-    TVHITTESTINFO hit{};
-    hit.pt = {GET_X_LPARAM(move.lParam), GET_Y_LPARAM(move.lParam)};
-    const HTREEITEM item = TreeView_HitTest(tree, &hit);
+    const HTREEITEM item = TreeItemAt(tree, move.pt);
     if (item == pointed_) return;
     pointed_ = item;
     if (tooltip_) SendMessageA(tooltip_, TTM_POP, 0, 0);
@@ -74,7 +70,7 @@ std::string CGatekeelDlg::TipText(HWND control) const {
     case IDC_SSDP_STATUS:
         return ExplainSsdp(SsdpFacts::Of(ssdp_));
     case IDC_OS_STATUS:
-        info.LoadOsVersion();
+        info.LoadOsVersion();  // read once per process: nothing is asked of the platform again
         return ExplainOsVersion(info.OsVersion(), info.OsVersionKnown());
     case IDC_DHCP_STATUS:
         info.LoadAdapters();

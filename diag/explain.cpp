@@ -4,6 +4,7 @@
 #include <cstring>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 #include "diag/service_control_manager.h"
 #include "natcfg/port_mapping.h"
@@ -149,24 +150,37 @@ std::string ExternalMeaning(const std::string& external, uint32_t port) {
     return "From the internet, this mapping is reached at " + external + ":" + std::to_string(port) + ".";
 }
 
+// One of this computer's addresses, with its mask and adapter.
+struct OwnAddress {
+    uint32_t address;
+    uint32_t mask;
+    const IP_ADAPTER_INFO* adapter;
+};
+
+std::vector<OwnAddress> OwnAddresses(const IP_ADAPTER_INFO* adapters) {
+    std::vector<OwnAddress> own;
+    for (const IP_ADAPTER_INFO* adapter = adapters; adapter; adapter = adapter->Next) {
+        for (const IP_ADDR_STRING* entry = &adapter->IpAddressList; entry; entry = entry->Next) {
+            own.push_back({ParseIpv4(FieldText(entry->IpAddress.String)).value_or(0),
+                           ParseIpv4(FieldText(entry->IpMask.String)).value_or(0), adapter});
+        }
+    }
+    return own;
+}
+
 std::string ClientMeaning(const std::string& client, const IP_ADAPTER_INFO* adapters) {
     const std::optional<uint32_t> address = ParseIpv4(client);
     if (!address) return client + " is no IPv4 address, so Gatekeel cannot tell where it is.";
     if (!adapters) return "Without the adapter list Gatekeel cannot tell where " + client + " is.";
-    for (const IP_ADAPTER_INFO* adapter = adapters; adapter; adapter = adapter->Next) {
-        for (const IP_ADDR_STRING* entry = &adapter->IpAddressList; entry; entry = entry->Next) {
-            if (ParseIpv4(FieldText(entry->IpAddress.String)) == address)
-                return client + " is this computer (" + AdapterName(*adapter) + ").";
-        }
+    const std::vector<OwnAddress> own = OwnAddresses(adapters);
+    for (const OwnAddress& entry : own) {
+        if (entry.address == *address) return client + " is this computer (" + AdapterName(*entry.adapter) + ").";
     }
-    for (const IP_ADAPTER_INFO* adapter = adapters; adapter; adapter = adapter->Next) {
-        for (const IP_ADDR_STRING* entry = &adapter->IpAddressList; entry; entry = entry->Next) {
-            const uint32_t own = ParseIpv4(FieldText(entry->IpAddress.String)).value_or(0);
-            const uint32_t mask = ParseIpv4(FieldText(entry->IpMask.String)).value_or(0);
-            if (own == 0 || mask == 0 || (own & mask) != (*address & mask)) continue;
-            return client + " is another device on the subnet of " + AdapterName(*adapter) + " (" +
-                   DottedText(own & mask) + "/" + std::to_string(PrefixLength(mask)) + ").";
-        }
+    for (const OwnAddress& entry : own) {
+        const uint32_t network = entry.address & entry.mask;
+        if (entry.address == 0 || entry.mask == 0 || network != (*address & entry.mask)) continue;
+        return client + " is another device on the subnet of " + AdapterName(*entry.adapter) + " (" +
+               DottedText(network) + "/" + std::to_string(PrefixLength(entry.mask)) + ").";
     }
     return client + " is on none of this computer's subnets: the router may not reach it.";
 }

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -10,33 +11,37 @@
 
 namespace {
 
-struct AdapterSpec {
+struct Adapter {
     const char* description;
     UINT type;
-    const char* address;
+    const char* address;  // fills its field whole, without a terminator, when it is 16 long or more
     const char* gateway;  // also its DHCP server, where DHCP is on
     bool dhcp;
 };
 
-std::string AdapterTip(std::vector<AdapterSpec> specs, AdapterQueryOutcome query = {AdapterQuery::Listed, 0},
+void Fill(IP_ADDRESS_STRING& field, const char* text) {
+    std::memcpy(field.String, text, std::min(std::strlen(text), sizeof field.String));
+}
+
+std::string AdapterTip(std::vector<Adapter> adapters, AdapterQueryOutcome query = {AdapterQuery::Listed, 0},
                        const PortMapping* mapping = nullptr) {
-    std::vector<IP_ADAPTER_INFO> list(specs.size());
-    for (size_t i = 0; i < specs.size(); ++i) {
-        IP_ADAPTER_INFO& adapter = list[i];
-        std::strncpy(adapter.Description, specs[i].description, sizeof adapter.Description - 1);
-        adapter.Type = specs[i].type;
-        std::strncpy(adapter.IpAddressList.IpAddress.String, specs[i].address, 15);
-        std::strncpy(adapter.IpAddressList.IpMask.String, "255.255.255.0", 15);
-        std::strncpy(adapter.GatewayList.IpAddress.String, specs[i].gateway, 15);
-        adapter.DhcpEnabled = specs[i].dhcp;
-        if (specs[i].dhcp) std::strncpy(adapter.DhcpServer.IpAddress.String, specs[i].gateway, 15);
-        if (i > 0) list[i - 1].Next = &adapter;
+    std::vector<IP_ADAPTER_INFO> list(adapters.size());
+    for (size_t i = 0; i < adapters.size(); ++i) {
+        IP_ADAPTER_INFO& record = list[i];
+        std::strncpy(record.Description, adapters[i].description, sizeof record.Description - 1);
+        record.Type = adapters[i].type;
+        Fill(record.IpAddressList.IpAddress, adapters[i].address);
+        Fill(record.IpAddressList.IpMask, "255.255.255.0");
+        Fill(record.GatewayList.IpAddress, adapters[i].gateway);
+        record.DhcpEnabled = adapters[i].dhcp;
+        if (adapters[i].dhcp) Fill(record.DhcpServer.IpAddress, adapters[i].gateway);
+        if (i > 0) list[i - 1].Next = &record;
     }
     const IP_ADAPTER_INFO* head = list.empty() ? nullptr : list.data();
     return mapping ? ExplainMapping(*mapping, head) : ExplainAdapters(head, query);
 }
 
-const AdapterSpec kLan{"Intel(R) Ethernet", MIB_IF_TYPE_ETHERNET, "192.168.1.20", "192.168.1.1", true};
+const Adapter kLan{"Intel(R) Ethernet", MIB_IF_TYPE_ETHERNET, "192.168.1.20", "192.168.1.1", true};
 
 std::string MappingTip(const wchar_t* external, const wchar_t* client, int32_t enabled = -1,
                        std::wstring description = L"web") {
@@ -49,15 +54,6 @@ std::string MappingTip(const wchar_t* external, const wchar_t* client, int32_t e
     mapping.externalPort = 8080;
     mapping.internalPort = 80;
     return AdapterTip({kLan}, {}, &mapping);
-}
-
-OSVERSIONINFOEXA Version(DWORD major, DWORD minor, DWORD build) {
-    OSVERSIONINFOEXA version{};
-    version.dwPlatformId = VER_PLATFORM_WIN32_NT;
-    version.dwMajorVersion = major;
-    version.dwMinorVersion = minor;
-    version.dwBuildNumber = build;
-    return version;
 }
 
 struct TipCase {
@@ -101,7 +97,7 @@ TEST(Explain, EachTipSaysWhatItsRecordsMean) {
         {"a tunnel holds the only gateway", AdapterTip({{"Teredo", IF_TYPE_TUNNEL, "10.1.1.1", "10.1.1.2", false}}),
          {"Warning"}},
         {"no word of a virtual name", AdapterTip({{"Realtek Adapter VPNX", MIB_IF_TYPE_ETHERNET, longName.c_str(), "0.0.0.0", true}}),
-         {"Address xxxxxxxxxxxxxxx, mask", "No adapter holds a default gateway"}, {"virtual", "xxxxxxxxxxxxxxxx"}},
+         {"Address xxxxxxxxxxxxxxxx, mask 255.255.255.0", "No adapter holds a default gateway"}, {"virtual"}},
         {"no adapters", AdapterTip({}, {AdapterQuery::NoAdapters, ERROR_NO_DATA}), {"reports no network adapter"}},
         {"no IP Helper", AdapterTip({}, {AdapterQuery::NoLibrary, 0}), {"could not be loaded"}},
         {"no GetAdaptersInfo", AdapterTip({}, {AdapterQuery::NoEntryPoint, 0}), {"has no GetAdaptersInfo"}},
@@ -110,9 +106,9 @@ TEST(Explain, EachTipSaysWhatItsRecordsMean) {
         {"service not for these rights", ExplainSsdp({false, SERVICE_RUNNING, ERROR_ACCESS_DENIED, "Access is denied."}),
          {"(Windows says: Access is denied.)", "choose \"Run as administrator\"."}, {"running"}},
         {"no service", ExplainSsdp({false, 0, ERROR_SERVICE_DOES_NOT_EXIST, "x"}), {"no such service"}, {"administrator"}},
-        {"Windows 11", ExplainOsVersion(Version(10, 0, 22631), true),
+        {"Windows 11", ExplainOsVersion({sizeof(OSVERSIONINFOEXA), 10, 0, 22631, VER_PLATFORM_WIN32_NT, {}, 0, 0, 0, 0, 0}, true),
          {"Windows reports version 10.0.22631, platform 2 (Windows NT)."}},
-        {"version unknown", ExplainOsVersion(Version(0, 0, 0), false), {"did not report its version"}},
+        {"version unknown", ExplainOsVersion({}, false), {"did not report its version"}},
     };
     for (const TipCase& c : cases) {
         for (const char* text : c.says) EXPECT_NE(c.tip.find(text), std::string::npos) << c.name << " lacks " << text << ":\n" << c.tip;

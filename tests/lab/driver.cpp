@@ -489,8 +489,6 @@ private:
         Send(MouseClicks(clicks));
     }
 
-    // Flips the item's check box as a user does: "click" or "double" on the check box, or
-    // "space": a click on the label (selects the item and focuses the tree), then Space.
     // The label's rectangle of a tree line, in the tree's client coordinates.
     RECT LabelRect(int index) {
         HTREEITEM item = Item(index);
@@ -503,6 +501,8 @@ private:
         return rect;
     }
 
+    // Flips the item's check box as a user does: "click" or "double" on the check box, or
+    // "space": a click on the label (selects the item and focuses the tree), then Space.
     void Toggle(int index, const std::string& how) {
         const RECT rect = LabelRect(index);
         const int y = (rect.top + rect.bottom) / 2;
@@ -540,20 +540,17 @@ private:
     void ShowTip(const std::string& target, DWORD waitMs) {
         const HWND tip = ProgramTooltip();
         const std::string before = IsWindowVisible(tip) ? WindowText(tip) : "";
-        POINT point;
+        RECT rect;
         if (target.rfind("item:", 0) == 0) {
-            const RECT rect = LabelRect(std::atoi(target.c_str() + 5));
-            point = {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
-            ClientToScreen(Tree(), &point);
+            rect = LabelRect(std::atoi(target.c_str() + 5));
+            MapWindowPoints(Tree(), nullptr, reinterpret_cast<POINT*>(&rect), 2);
         } else {
-            RECT rect;
             GetWindowRect(Control(Main(), std::atoi(target.c_str())), &rect);
-            point = {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
         }
         INPUT move = {};
         move.type = INPUT_MOUSE;
-        move.mi.dx = MulDiv(point.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
-        move.mi.dy = MulDiv(point.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+        move.mi.dx = MulDiv((rect.left + rect.right) / 2, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+        move.mi.dy = MulDiv((rect.top + rect.bottom) / 2, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
         move.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
         Send({move});
         const double deadline = NowMs() + waitMs;
