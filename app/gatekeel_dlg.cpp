@@ -7,7 +7,6 @@
 #include "app/about_dlg.h"
 #include "app/first_run.h"
 #include "app/mapping_list.h"
-#include "app/tree_items.h"
 #include "res/resource.h"
 #include "ui/app.h"
 #include "ui/clipboard.h"
@@ -15,6 +14,7 @@
 #include "ui/message_box.h"
 #include "ui/system_library.h"
 #include "ui/text.h"
+#include "ui/tree_view.h"
 
 // In the order in which it is searched; the first matching row wins.
 const ui::EventRow<CGatekeelDlg> CGatekeelDlg::kEvents[] = {
@@ -48,8 +48,6 @@ namespace {
 // The tree's place in template 102 and the template's client size, in dialog units.
 constexpr RECT kTreeDialogUnits{7, 106, 253, 177};
 constexpr SIZE kClientDialogUnits{267, 290};
-// The DPI the fixed pixel sizes are given for.
-constexpr int kBaseDpi = 96;
 
 constexpr const char* kOhWell = "Oh well...";
 constexpr const char* kNoRouter = "There appear to be no available (NAT) routers using UPnP.";
@@ -69,10 +67,7 @@ std::string LoadResourceString(UINT id) {
 }
 
 // The minimum tracking size, given in pixels at 96 DPI, at the DPI of the screen.
-POINT MinimumTrackingSize() {
-    const int dpi = ui::ScreenDpi();
-    return {MulDiv(MIN_TRACK_WIDTH, dpi, kBaseDpi), MulDiv(MIN_TRACK_HEIGHT, dpi, kBaseDpi)};
-}
+POINT MinimumTrackingSize() { return {ui::ScaledToScreen(MIN_TRACK_WIDTH), ui::ScaledToScreen(MIN_TRACK_HEIGHT)}; }
 
 // The command a key stands for (0: none); all but F5 only on the tree.
 int KeyCommand(const MSG& message, bool onTree) {
@@ -92,13 +87,13 @@ void ShowTreeMapping(HWND tree, uint32_t index, const PortMapping& mapping) {
     const uint32_t count = static_cast<uint32_t>(TreeView_GetCount(tree));
     HTREEITEM item = nullptr;
     if (count > index) {
-        item = RootItemAt(tree, index);
-        SetTreeItemText(tree, item, line);
+        item = ui::RootItemAt(tree, index);
+        ui::SetTreeItemText(tree, item, line);
     } else {
-        item = AppendTreeItem(tree, line);
-        SetTreeItemData(tree, item, static_cast<LPARAM>(count));
+        item = ui::AppendTreeItem(tree, line);
+        ui::SetTreeItemData(tree, item, static_cast<LPARAM>(count));
     }
-    if (item) SetTreeItemChecked(tree, item, mapping.enabled != 0);
+    if (item) ui::SetTreeItemChecked(tree, item, mapping.enabled != 0);
 }
 
 }  // namespace
@@ -300,10 +295,10 @@ ui::Reply CGatekeelDlg::OnRefillTree(const ui::Message&) {
     const uint32_t count = sharedConfigurator->MappingCount();
     for (uint32_t i = 0; i < count; ++i) {
         const PortMapping& mapping = sharedConfigurator->GetMapping(i);
-        const HTREEITEM item = AppendTreeItem(tree, MappingLine(mapping));
+        const HTREEITEM item = ui::AppendTreeItem(tree, MappingLine(mapping));
         if (!item) continue;
-        SetTreeItemData(tree, item, static_cast<LPARAM>(i));
-        SetTreeItemChecked(tree, item, mapping.enabled != 0);
+        ui::SetTreeItemData(tree, item, static_cast<LPARAM>(i));
+        ui::SetTreeItemChecked(tree, item, mapping.enabled != 0);
     }
     return ui::Handled();
 }
@@ -351,7 +346,7 @@ ui::Reply CGatekeelDlg::OnMappingMenu(const ui::Message& message) {
 void CGatekeelDlg::CopySelectedLine() const {
     const HWND tree = Control(IDC_MAPPING_TREE);
     const HTREEITEM selected = tree ? TreeView_GetSelection(tree) : nullptr;
-    if (selected) ui::CopyTextToClipboard(Window(), TreeItemText(tree, selected));
+    if (selected) ui::CopyTextToClipboard(Window(), ui::TreeItemText(tree, selected));
 }
 
 bool CGatekeelDlg::TranslateInput(const MSG& message) {

@@ -5,12 +5,12 @@
 #include "diag/explain.h"
 #include "diag/host_network_info.h"
 #include "res/resource.h"
+#include "ui/tree_view.h"
 
 namespace {
 
 // The tips hold several lines: this wide, in pixels at 96 DPI, and shown long enough to read.
 constexpr int kTipWidth = 420;
-constexpr int kBaseDpi = 96;
 constexpr int kShowMs = 30000;
 
 }  // namespace
@@ -24,7 +24,7 @@ void MainTips::Create(HWND dialog, std::initializer_list<int> ids) {
     tooltip_ = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, 0, 0,
                                0, 0, dialog, nullptr, GetModuleHandleA(nullptr), nullptr);
     if (!tooltip_) return;
-    SendMessageA(tooltip_, TTM_SETMAXTIPWIDTH, 0, MulDiv(kTipWidth, ui::ScreenDpi(), kBaseDpi));
+    SendMessageA(tooltip_, TTM_SETMAXTIPWIDTH, 0, ui::ScaledToScreen(kTipWidth));
     SendMessageA(tooltip_, TTM_SETDELAYTIME, TTDT_AUTOPOP, MAKELPARAM(kShowMs, 0));
     for (int id : ids) {
         const HWND control = GetDlgItem(dialog, id);
@@ -45,7 +45,7 @@ void MainTips::Create(HWND dialog, std::initializer_list<int> ids) {
 }
 
 void MainTips::FollowPointer(HWND tree, const MSG& move) {
-    const HTREEITEM item = TreeItemAt(tree, move.pt);
+    const HTREEITEM item = ui::TreeItemAt(tree, move.pt);
     if (item == pointed_) return;
     pointed_ = item;
     if (tooltip_) SendMessageA(tooltip_, TTM_POP, 0, 0);
@@ -86,11 +86,11 @@ std::string CGatekeelDlg::PointedMappingTip(HWND tree) const {
     const Portolan* configurator = sharedConfigurator;
     POINT pointer{};
     GetCursorPos(&pointer);
-    const HTREEITEM item = TreeItemAt(tree, pointer);
+    const HTREEITEM item = ui::TreeItemAt(tree, pointer);
     if (!item || !configurator) return {};
-    const LPARAM index = TreeItemData(tree, item);
+    const LPARAM index = ui::TreeItemData(tree, item);
     if (index < 0 || static_cast<uint64_t>(index) >= configurator->mappings.size()) return {};
     HostNetworkInfo info;
     info.LoadAdapters();
-    return ExplainMapping(configurator->mappings[static_cast<size_t>(index)], info.Adapters());
+    return MappingTip(configurator->mappings[static_cast<size_t>(index)], info.Adapters());
 }

@@ -1,18 +1,26 @@
 #include "app/mapping_list.h"
 
-#include "app/tree_items.h"
-
+#include "diag/explain.h"
+#include "res/resource.h"
 #include "ui/app.h"
 #include "ui/dialog.h"
 #include "ui/text.h"
 
 HWND mainWindowHandle = nullptr;
-Portolan* sharedConfigurator = nullptr;
 
 namespace {
 
-constexpr int kCheckedImage = 2;
-constexpr int kUncheckedImage = 1;
+constexpr const char* kEol = "\r\n";
+// A router's texts have no length limit; a tip shows this much of each, so the lines
+// after it still fit what the tooltip control keeps.
+constexpr size_t kShownChars = 200;
+
+std::string Elided(std::wstring_view text) {
+    if (text.size() <= kShownChars) return ui::WideToAnsi(text);
+    size_t cut = kShownChars;
+    if (IS_HIGH_SURROGATE(text[cut - 1])) --cut;
+    return ui::WideToAnsi(text.substr(0, cut)) + "...";
+}
 
 // Right-aligns text in a field of at least width characters, never cutting it.
 std::string RightAligned(const std::string& text, size_t width) {
@@ -48,97 +56,19 @@ std::string MappingLine(const PortMapping& mapping) {
     return line;
 }
 
-bool FindTreeItemIndex(HWND tree, HTREEITEM item, uint32_t& position) {
-    position = 0;
-    for (HTREEITEM current = TreeView_GetRoot(tree); current; current = TreeView_GetNextSibling(tree, current)) {
-        if (current == item) return true;
-        ++position;
-    }
-    return false;
-}
-
-void SetTreeItemChecked(HWND tree, HTREEITEM item, bool checked) {
-    TVITEMA tvItem{};
-    tvItem.mask = TVIF_HANDLE | TVIF_STATE;
-    tvItem.hItem = item;
-    tvItem.state = INDEXTOSTATEIMAGEMASK(checked ? kCheckedImage : kUncheckedImage);
-    tvItem.stateMask = TVIS_STATEIMAGEMASK;
-    SendMessageA(tree, TVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&tvItem));
-}
-
-bool IsTreeItemChecked(HWND tree, HTREEITEM item) {
-    const UINT state = static_cast<UINT>(SendMessageA(tree, TVM_GETITEMSTATE, reinterpret_cast<WPARAM>(item),
-                                                      TVIS_STATEIMAGEMASK));
-    return (state & TVIS_STATEIMAGEMASK) >> 12 != kUncheckedImage;
-}
-
-std::string TreeItemText(HWND tree, HTREEITEM item) {
-    // The control has no length query: grow the buffer until the text fits with room to spare.
-    std::string buffer(256, '\0');
-    for (;;) {
-        TVITEMA tvItem{};
-        tvItem.mask = TVIF_HANDLE | TVIF_TEXT;
-        tvItem.hItem = item;
-        tvItem.pszText = buffer.data();
-        tvItem.cchTextMax = static_cast<int>(buffer.size());
-        buffer[0] = '\0';
-        if (!SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&tvItem))) return {};
-        const size_t length = std::char_traits<char>::length(buffer.c_str());
-        if (length + 1 < buffer.size()) return buffer.substr(0, length);
-        buffer.assign(buffer.size() * 2, '\0');
-    }
-}
-
-LPARAM TreeItemData(HWND tree, HTREEITEM item) {
-    TVITEMA tvItem{};
-    tvItem.mask = TVIF_HANDLE | TVIF_PARAM;
-    tvItem.hItem = item;
-    if (!SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&tvItem))) return 0;
-    return tvItem.lParam;
-}
-
-HTREEITEM TreeItemAt(HWND tree, POINT screen, UINT* where) {
-    TVHITTESTINFO hit{};
-    hit.pt = screen;
-    ScreenToClient(tree, &hit.pt);
-    const HTREEITEM item = TreeView_HitTest(tree, &hit);
-    if (where) *where = hit.flags;
-    return item;
-}
-
-HTREEITEM AppendTreeItem(HWND tree, const std::string& text) {
-    TVINSERTSTRUCTA insert{};
-    insert.hParent = TVI_ROOT;
-    insert.hInsertAfter = TVI_LAST;
-    insert.item.mask = TVIF_TEXT;
-    insert.item.pszText = const_cast<char*>(text.c_str());
-    return reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&insert)));
-}
-
-void SetTreeItemText(HWND tree, HTREEITEM item, const std::string& text) {
-    TVITEMA tvItem{};
-    tvItem.mask = TVIF_HANDLE | TVIF_TEXT;
-    tvItem.hItem = item;
-    tvItem.pszText = const_cast<char*>(text.c_str());
-    SendMessageA(tree, TVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&tvItem));
-}
-
-void SetTreeItemData(HWND tree, HTREEITEM item, LPARAM data) {
-    TVITEMA tvItem{};
-    tvItem.mask = TVIF_HANDLE | TVIF_PARAM;
-    tvItem.hItem = item;
-    tvItem.lParam = data;
-    SendMessageA(tree, TVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&tvItem));
-}
-
-HTREEITEM RootItemAt(HWND tree, uint32_t position) {
-    HTREEITEM item = TreeView_GetRoot(tree);
-    for (uint32_t i = 0; i < position && item; ++i) {
-        const HTREEITEM next = TreeView_GetNextSibling(tree, item);
-        if (!next) break;  // a walk that runs out stays on the last item
-        item = next;
-    }
-    return item;
+std::string MappingTip(const PortMapping& mapping, const IP_ADAPTER_INFO* adapters) {
+    const std::string external = Elided(mapping.externalIPAddress);
+    const std::string client = Elided(mapping.internalClient);
+    const uint32_t externalPort = static_cast<uint32_t>(mapping.externalPort);
+    std::string text = "Description: " + Elided(mapping.description) + kEol;
+    text += "Protocol: " + Elided(mapping.protocol) + kEol;
+    text += "External port: " + std::to_string(externalPort) + kEol;
+    text += "Internal client: " + client + ", port " + std::to_string(static_cast<uint32_t>(mapping.internalPort)) + kEol;
+    text += std::string("Enabled: ") + (mapping.enabled ? "yes" : "no") + kEol;
+    text += "Router's external address: " + (external.empty() ? std::string("not reported") : external) + kEol;
+    text += kEol + ExplainExternalAddress(external, externalPort) + kEol + ExplainInternalClient(client, adapters);
+    if (!mapping.enabled) text += std::string(kEol) + "Disabled: the router keeps this mapping but forwards nothing.";
+    return text;
 }
 
 void TraversalProgress(int32_t code) {

@@ -2,7 +2,7 @@
 
 #include <windowsx.h>
 
-#include "app/mapping_list.h"
+#include "ui/tree_view.h"
 #include "res/resource.h"
 
 namespace {
@@ -11,7 +11,7 @@ namespace {
 HTREEITEM LineAtPointer(HWND tree, POINT& at) {
     const DWORD position = GetMessagePos();
     at = {GET_X_LPARAM(position), GET_Y_LPARAM(position)};
-    const HTREEITEM line = TreeItemAt(tree, at);
+    const HTREEITEM line = ui::TreeItemAt(tree, at);
     if (line) TreeView_SelectItem(tree, line);
     return line;
 }
@@ -52,7 +52,7 @@ ui::UniqueHMenu MappingMenu::Build(HWND tree, HTREEITEM line) const {
         return menu;
     }
     Append(menu.get(), IDC_EDIT, "&Edit...");
-    Append(menu.get(), ID_TOGGLE_MAPPING, IsTreeItemChecked(tree, line) ? "D&isable" : "E&nable");
+    Append(menu.get(), ID_TOGGLE_MAPPING, ui::IsTreeItemChecked(tree, line) ? "D&isable" : "E&nable");
     Append(menu.get(), IDC_DELETE, "&Delete");
     Append(menu.get(), ID_COPY_MAPPING, "&Copy");
     SetMenuDefaultItem(menu.get(), IDC_EDIT, FALSE);  // as a double click on a line edits it

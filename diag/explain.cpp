@@ -7,16 +7,11 @@
 #include <vector>
 
 #include "diag/service_control_manager.h"
-#include "natcfg/port_mapping.h"
-#include "ui/text.h"
+#include "diag/ssdp_states.h"
 
 namespace {
 
 constexpr const char* kEol = "\r\n";
-// A router's texts have no length limit; a tip shows this much of each, so the lines
-// after it still fit what the tooltip control keeps.
-constexpr size_t kShownChars = 200;
-
 // Names in adapter descriptions that mark a virtual or tunnel adapter.
 constexpr std::string_view kVirtualNames[] = {"VPN", "TAP", "WireGuard", "VirtualBox", "VMware", "Hyper-V", "WSL"};
 
@@ -26,13 +21,6 @@ constexpr uint32_t Ip(uint32_t a, uint32_t b, uint32_t c, uint32_t d) { return a
 template <size_t N>
 std::string FieldText(const char (&field)[N]) {
     return std::string(field, strnlen(field, N));
-}
-
-std::string Elided(std::wstring_view text) {
-    if (text.size() <= kShownChars) return ui::WideToAnsi(text);
-    size_t cut = kShownChars;
-    if (IS_HIGH_SURROGATE(text[cut - 1])) --cut;
-    return ui::WideToAnsi(text.substr(0, cut)) + "...";
 }
 
 // Dotted decimal, exactly four parts of one to three digits up to 255.
@@ -130,26 +118,6 @@ std::string NoAdaptersText(AdapterQueryOutcome query) {
     }
 }
 
-std::string ExternalMeaning(const std::string& external, uint32_t port) {
-    if (external.empty()) {
-        return "The platform did not report the router's external address, so Gatekeel cannot tell whether "
-               "another NAT stands in front of the router.";
-    }
-    const std::optional<uint32_t> address = ParseIpv4(external);
-    if (!address) return "That is no IPv4 address, so Gatekeel cannot tell whether another NAT stands in front of the router.";
-    if (*address == 0 || InRange(*address, Ip(169, 254, 0, 0), 16))
-        return "The router has no internet address: it may not be connected.";
-    if (InRange(*address, Ip(100, 64, 0, 0), 10)) {
-        return "That is a carrier-grade NAT address (100.64.0.0/10): your provider's NAT stands in front of the "
-               "router, so this mapping alone cannot make the port reachable from the internet.";
-    }
-    if (IsPrivate(*address)) {
-        return "That is a private address: another router stands in front of this one (double NAT), so this "
-               "mapping alone cannot make the port reachable from the internet.";
-    }
-    return "From the internet, this mapping is reached at " + external + ":" + std::to_string(port) + ".";
-}
-
 // One of this computer's addresses, with its mask and adapter.
 struct OwnAddress {
     uint32_t address;
@@ -168,34 +136,10 @@ std::vector<OwnAddress> OwnAddresses(const IP_ADAPTER_INFO* adapters) {
     return own;
 }
 
-std::string ClientMeaning(const std::string& client, const IP_ADAPTER_INFO* adapters) {
-    const std::optional<uint32_t> address = ParseIpv4(client);
-    if (!address) return client + " is no IPv4 address, so Gatekeel cannot tell where it is.";
-    if (!adapters) return "Without the adapter list Gatekeel cannot tell where " + client + " is.";
-    const std::vector<OwnAddress> own = OwnAddresses(adapters);
-    for (const OwnAddress& entry : own) {
-        if (entry.address == *address) return client + " is this computer (" + AdapterName(*entry.adapter) + ").";
-    }
-    for (const OwnAddress& entry : own) {
-        const uint32_t network = entry.address & entry.mask;
-        if (entry.address == 0 || entry.mask == 0 || network != (*address & entry.mask)) continue;
-        return client + " is another device on the subnet of " + AdapterName(*entry.adapter) + " (" +
-               DottedText(network) + "/" + std::to_string(PrefixLength(entry.mask)) + ").";
-    }
-    return client + " is on none of this computer's subnets: the router may not reach it.";
-}
-
 std::string ServiceStateText(DWORD state) {
-    switch (state) {
-    case SERVICE_STOPPED: return "It is stopped. The button starts it.";
-    case SERVICE_START_PENDING: return "It is starting. The button waits until it runs or stops.";
-    case SERVICE_STOP_PENDING: return "It is stopping. The button starts it again.";
-    case SERVICE_RUNNING: return "It is running. The button stops it; Windows then finds no router until it runs again.";
-    case SERVICE_CONTINUE_PENDING: return "It is resuming. The button stops it.";
-    case SERVICE_PAUSE_PENDING: return "It is pausing. The button waits until it runs or stops.";
-    case SERVICE_PAUSED: return "It is paused. The button waits until it runs or stops.";
-    default: return "Its state is unknown (" + std::to_string(state) + "). The button waits until it runs or stops.";
-    }
+    const SsdpStateView& view = SsdpStateOf(state);
+    if (view.state == 0) return "Its state is unknown (" + std::to_string(state) + "). " + view.tip;
+    return view.tip;
 }
 
 // The system's text without its closing line end.
@@ -264,17 +208,39 @@ std::string ExplainOsVersion(const OSVERSIONINFOEXA& version, bool known) {
            "Gatekeel needs Windows Vista (6.0) or later, whose UPnP support finds the router.";
 }
 
-std::string ExplainMapping(const PortMapping& mapping, const IP_ADAPTER_INFO* adapters) {
-    const std::string external = Elided(mapping.externalIPAddress);
-    const std::string client = Elided(mapping.internalClient);
-    const uint32_t externalPort = static_cast<uint32_t>(mapping.externalPort);
-    std::string text = "Description: " + Elided(mapping.description) + kEol;
-    text += "Protocol: " + Elided(mapping.protocol) + kEol;
-    text += "External port: " + std::to_string(externalPort) + kEol;
-    text += "Internal client: " + client + ", port " + std::to_string(static_cast<uint32_t>(mapping.internalPort)) + kEol;
-    text += std::string("Enabled: ") + (mapping.enabled ? "yes" : "no") + kEol;
-    text += "Router's external address: " + (external.empty() ? std::string("not reported") : external) + kEol;
-    text += kEol + ExternalMeaning(external, externalPort) + kEol + ClientMeaning(client, adapters);
-    if (!mapping.enabled) text += std::string(kEol) + "Disabled: the router keeps this mapping but forwards nothing.";
-    return text;
+std::string ExplainExternalAddress(const std::string& external, uint32_t port) {
+    if (external.empty()) {
+        return "The platform did not report the router's external address, so Gatekeel cannot tell whether "
+               "another NAT stands in front of the router.";
+    }
+    const std::optional<uint32_t> address = ParseIpv4(external);
+    if (!address) return "That is no IPv4 address, so Gatekeel cannot tell whether another NAT stands in front of the router.";
+    if (*address == 0 || InRange(*address, Ip(169, 254, 0, 0), 16))
+        return "The router has no internet address: it may not be connected.";
+    if (InRange(*address, Ip(100, 64, 0, 0), 10)) {
+        return "That is a carrier-grade NAT address (100.64.0.0/10): your provider's NAT stands in front of the "
+               "router, so this mapping alone cannot make the port reachable from the internet.";
+    }
+    if (IsPrivate(*address)) {
+        return "That is a private address: another router stands in front of this one (double NAT), so this "
+               "mapping alone cannot make the port reachable from the internet.";
+    }
+    return "From the internet, this mapping is reached at " + external + ":" + std::to_string(port) + ".";
+}
+
+std::string ExplainInternalClient(const std::string& client, const IP_ADAPTER_INFO* adapters) {
+    const std::optional<uint32_t> address = ParseIpv4(client);
+    if (!address) return client + " is no IPv4 address, so Gatekeel cannot tell where it is.";
+    if (!adapters) return "Without the adapter list Gatekeel cannot tell where " + client + " is.";
+    const std::vector<OwnAddress> own = OwnAddresses(adapters);
+    for (const OwnAddress& entry : own) {
+        if (entry.address == *address) return client + " is this computer (" + AdapterName(*entry.adapter) + ").";
+    }
+    for (const OwnAddress& entry : own) {
+        const uint32_t network = entry.address & entry.mask;
+        if (entry.address == 0 || entry.mask == 0 || network != (*address & entry.mask)) continue;
+        return client + " is another device on the subnet of " + AdapterName(*entry.adapter) + " (" +
+               DottedText(network) + "/" + std::to_string(PrefixLength(entry.mask)) + ").";
+    }
+    return client + " is on none of this computer's subnets: the router may not reach it.";
 }

@@ -1,6 +1,7 @@
 #pragma once
 // Why the status panel and a mapping line say what they say: the texts of their tips,
-// composed from the platform's records alone (no window involved). Lines end in "\r\n".
+// composed from the platform's records and plain values alone (no window involved).
+// Lines end in "\r\n".
 #include <winsock2.h>
 #include <windows.h>
 #include <iphlpapi.h>
@@ -9,7 +10,6 @@
 
 #include "diag/host_network_info.h"
 
-struct PortMapping;
 class service_control_manager;
 
 // Every adapter of the list (description, first address and mask, DHCP with its server,
@@ -32,7 +32,10 @@ std::string ExplainSsdp(const SsdpFacts& facts);
 // The version Windows reported, as major.minor.build and platform.
 std::string ExplainOsVersion(const OSVERSIONINFOEXA& version, bool known);
 
-// The whole record, then what it means: whether another NAT stands in front of the
-// router, where the internal client is among this computer's subnets, and what a
-// disabled mapping does.
-std::string ExplainMapping(const PortMapping& mapping, const IP_ADAPTER_INFO* adapters);
+// What a mapping's external address (as the router reported it for the mapping) says about
+// reaching the port from the internet: another NAT in front of the router, no internet
+// address, or where the mapping is reached.
+std::string ExplainExternalAddress(const std::string& external, uint32_t port);
+// Where a mapping's internal client is: this computer (which adapter), another device on one
+// of its subnets, or on none of them.
+std::string ExplainInternalClient(const std::string& client, const IP_ADAPTER_INFO* adapters);

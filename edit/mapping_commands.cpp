@@ -7,13 +7,13 @@
 #include <cctype>
 #include <string>
 
-#include "app/mapping_list.h"
 #include "edit/add_edit_dialog.h"
 #include "natcfg/portolan.h"
 #include "res/resource.h"
 #include "ui/flag_scope.h"
 #include "ui/message_box.h"
 #include "ui/text.h"
+#include "ui/tree_view.h"
 
 namespace {
 
@@ -55,7 +55,7 @@ void MappingCommands::RequestRefill() const { PostMessageA(dialog_.Window(), WMU
 
 bool MappingCommands::SelectedIndex(HWND tree, HTREEITEM item, uint32_t& index) const {
     // A stale tree longer than the list must not address a record that is not there.
-    if (FindTreeItemIndex(tree, item, index) && index < sharedConfigurator->MappingCount()) return true;
+    if (ui::FindTreeItemIndex(tree, item, index) && index < sharedConfigurator->MappingCount()) return true;
     ReportItemNotFound();
     return false;
 }
@@ -142,7 +142,7 @@ void MappingCommands::OnDelete() {
     if (!selected) return;
 
     const std::string question =
-        "Are you sure that you want to delete this port mapping?\r\n\r\n[" + TreeItemText(tree, selected) + "]\r\n";
+        "Are you sure that you want to delete this port mapping?\r\n\r\n[" + ui::TreeItemText(tree, selected) + "]\r\n";
     if (Box(question, "Careful!", MB_OKCANCEL | MB_ICONEXCLAMATION) != IDOK) return;
     uint32_t index = 0;
     if (!SelectedIndex(tree, selected, index)) return;
@@ -159,15 +159,15 @@ HTREEITEM MappingCommands::NotifiedItem(const NMHDR& header, HWND& tree, UINT& w
     tree = header.idFrom == IDC_MAPPING_TREE ? Tree() : nullptr;
     if (!tree) return nullptr;
     const DWORD position = GetMessagePos();
-    return TreeItemAt(tree, {GET_X_LPARAM(position), GET_Y_LPARAM(position)}, &where);
+    return ui::TreeItemAt(tree, {GET_X_LPARAM(position), GET_Y_LPARAM(position)}, &where);
 }
 
 bool MappingCommands::AskToFlip(HWND tree, HTREEITEM item) {
     if (commandRunning_) return false;
     const ui::FlagScope running(commandRunning_);
-    const bool wasChecked = IsTreeItemChecked(tree, item);
+    const bool wasChecked = ui::IsTreeItemChecked(tree, item);
     TreeView_SelectItem(tree, item);
-    const auto index = static_cast<uint32_t>(TreeItemData(tree, item));
+    const auto index = static_cast<uint32_t>(ui::TreeItemData(tree, item));
     Portolan* configurator = sharedConfigurator;
     if (!configurator) return false;  // items exist only after a refresh made one
     if (configurator->Enable(index, wasChecked ? 0 : 1)) return true;
@@ -204,6 +204,6 @@ void MappingCommands::OnToggleSelected() {
     const HTREEITEM item = tree ? TreeView_GetSelection(tree) : nullptr;
     if (!item) return;
     // The tree never saw the key, so the mark is flipped here, once the router took the change.
-    const bool wasChecked = IsTreeItemChecked(tree, item);
-    if (AskToFlip(tree, item)) SetTreeItemChecked(tree, item, !wasChecked);
+    const bool wasChecked = ui::IsTreeItemChecked(tree, item);
+    if (AskToFlip(tree, item)) ui::SetTreeItemChecked(tree, item, !wasChecked);
 }

@@ -49,6 +49,8 @@ PortMapping ReadMapping(IStaticPortMapping* mapping) {
 
 }  // namespace
 
+Portolan* sharedConfigurator = nullptr;
+
 NatCreator SetNatCreator(NatCreator creator) {
     const NatCreator previous = currentNatCreator;
     currentNatCreator = creator ? creator : &CreatePlatformNat;

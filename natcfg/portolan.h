@@ -76,3 +76,6 @@ private:
 
     PortMapping sharedResult_;
 };
+
+// The one configurator of the process: made by the first refresh and kept for the whole run.
+extern Portolan* sharedConfigurator;

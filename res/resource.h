@@ -1,5 +1,5 @@
 #pragma once
-// Resource and control ids, shared by the resource script and the code.
+// Resource, control and message ids, shared by the resource script and the code.
 
 #define IDD_ABOUTBOX 100
 #define IDS_ABOUTBOX 101
@@ -26,6 +26,12 @@
 #define ID_TOGGLE_MAPPING 32771
 #define ID_COPY_MAPPING 32772
 #define ID_MAPPING_MENU 32773
+
+// The main window's own messages, posted to it with wParam 0
+#define WMU_REFILL_TREE (WM_USER + 1)
+#define WMU_SHOW_MAPPING (WM_USER + 2)  // lParam: record index
+#define WMU_CLEAR_TREE (WM_USER + 3)
+#define WMU_TRAVERSAL_DONE (WM_USER + 4)
 
 // Add/Edit dialog
 #define IDC_DESCRIPTION 1013

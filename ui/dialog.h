@@ -103,9 +103,13 @@ private:
 // The whole text of a window (a control's caption, an edit field's content).
 std::string WindowText(HWND hwnd);
 
-// The screen's dots per inch (LOGPIXELSY), 96 when it cannot be read. The program is
+// The DPI at which the program's fixed pixel sizes are given.
+constexpr int kBaseDpi = 96;
+// The screen's dots per inch (LOGPIXELSY), kBaseDpi when it cannot be read. The program is
 // system-DPI aware, so it holds for the whole run.
 int ScreenDpi();
+// A size given in pixels at kBaseDpi, in pixels of the screen.
+int ScaledToScreen(int pixels);
 
 // The wait and arrow cursors.
 void ShowWaitCursor();

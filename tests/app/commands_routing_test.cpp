@@ -5,7 +5,7 @@
 
 #include <commctrl.h>
 
-#include "app/tree_items.h"
+#include "ui/tree_view.h"
 #include "res/resource.h"
 #include "tests/app/main_dialog_fixture.h"
 
@@ -21,7 +21,7 @@ protected:
         Click(IDC_REFRESH);
         ASSERT_EQ(TreeView_GetCount(Tree()), count);
     }
-    HTREEITEM ItemAt(uint32_t position) { return RootItemAt(Tree(), position); }
+    HTREEITEM ItemAt(uint32_t position) { return ui::RootItemAt(Tree(), position); }
 };
 
 TEST_F(CommandsRoutingTest, AddAndEditOpenTheAddEditDialog) {
@@ -44,7 +44,7 @@ TEST_F(CommandsRoutingTest, DeleteAsksAboutTheSelectedMapping) {
     Click(IDC_DELETE);
     ASSERT_EQ(boxes_.boxes.size(), 1u);
     EXPECT_EQ(boxes_.boxes[0].caption, "Careful!");
-    EXPECT_NE(boxes_.boxes[0].text.find(TreeItemText(Tree(), ItemAt(2))), std::string::npos);
+    EXPECT_NE(boxes_.boxes[0].text.find(ui::TreeItemText(Tree(), ItemAt(2))), std::string::npos);
     EXPECT_EQ(boxes_.boxes[0].owner, Window());
     EXPECT_TRUE(router_->collection().removeCalls.empty());
 }
@@ -56,13 +56,13 @@ TEST_F(CommandsRoutingTest, ADeleteThatSucceedsRefillsTheTree) {
     gui_test::PumpPending();
     ASSERT_EQ(router_->collection().removeCalls.size(), 1u);
     EXPECT_EQ(TreeView_GetCount(Tree()), 2u);
-    EXPECT_EQ(TreeItemText(Tree(), ItemAt(0)), MappingLine(sharedConfigurator->mappings[0]));
+    EXPECT_EQ(ui::TreeItemText(Tree(), ItemAt(0)), MappingLine(sharedConfigurator->mappings[0]));
 }
 
 TEST_F(CommandsRoutingTest, AClickOnACheckBoxTogglesTheMapping) {
     SetUpRouter(3);
     const HTREEITEM item = ItemAt(1);
-    ASSERT_FALSE(IsTreeItemChecked(Tree(), item));  // mapping 1 is disabled
+    ASSERT_FALSE(ui::IsTreeItemChecked(Tree(), item));  // mapping 1 is disabled
     RECT text;
     ASSERT_TRUE(TreeView_GetItemRect(Tree(), item, &text, TRUE));
     // Find a point on the item's state icon, left of its text.

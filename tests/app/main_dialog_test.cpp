@@ -7,7 +7,7 @@
 #include <commctrl.h>
 
 #include "app/about_dlg.h"
-#include "app/tree_items.h"
+#include "ui/tree_view.h"
 #include "res/resource.h"
 #include "tests/app/main_dialog_fixture.h"
 #include "ui/dialog.h"
@@ -175,9 +175,9 @@ void ExpectTreeShowsList(HWND tree, const Portolan& configurator) {
     for (size_t i = 0; i < configurator.mappings.size(); ++i, item = TreeView_GetNextSibling(tree, item)) {
         SCOPED_TRACE(i);
         const PortMapping& mapping = configurator.mappings[i];
-        EXPECT_EQ(TreeItemText(tree, item), MappingLine(mapping));
-        EXPECT_EQ(TreeItemData(tree, item), static_cast<LPARAM>(i));
-        EXPECT_EQ(IsTreeItemChecked(tree, item), mapping.enabled != 0);
+        EXPECT_EQ(ui::TreeItemText(tree, item), MappingLine(mapping));
+        EXPECT_EQ(ui::TreeItemData(tree, item), static_cast<LPARAM>(i));
+        EXPECT_EQ(ui::IsTreeItemChecked(tree, item), mapping.enabled != 0);
     }
 }
 
@@ -189,8 +189,8 @@ TEST_F(MainDialogTest, RefreshListsTenMappingsInRouterOrder) {
     ASSERT_EQ(sharedConfigurator->mappings.size(), 10u);
     for (size_t i = 0; i < 10; ++i) EXPECT_EQ(sharedConfigurator->mappings[i].externalPort, 8000 + static_cast<int>(i));
     ExpectTreeShowsList(Tree(), *sharedConfigurator);
-    EXPECT_TRUE(IsTreeItemChecked(Tree(), TreeView_GetRoot(Tree())));  // mapping 0 is enabled, 1 is not
-    EXPECT_FALSE(IsTreeItemChecked(Tree(), TreeView_GetNextSibling(Tree(), TreeView_GetRoot(Tree()))));
+    EXPECT_TRUE(ui::IsTreeItemChecked(Tree(), TreeView_GetRoot(Tree())));  // mapping 0 is enabled, 1 is not
+    EXPECT_FALSE(ui::IsTreeItemChecked(Tree(), TreeView_GetNextSibling(Tree(), TreeView_GetRoot(Tree()))));
     for (int id : kLockedIds) EXPECT_TRUE(IsWindowEnabled(Item(id))) << id;
     EXPECT_TRUE(boxes_.boxes.empty());
 }
@@ -208,7 +208,7 @@ TEST_F(MainDialogTest, RefreshingTwiceListsEachMappingOnce) {
 TEST_F(MainDialogTest, AnEmptyRouterEmptiesTheTreeWithoutABox) {
     Router(0);
     Create();
-    AppendTreeItem(Tree(), "left over");
+    ui::AppendTreeItem(Tree(), "left over");
     Click(IDC_REFRESH);
     EXPECT_EQ(TreeView_GetCount(Tree()), 0u);
     EXPECT_TRUE(boxes_.boxes.empty());
@@ -221,7 +221,7 @@ TEST_F(MainDialogTest, ALongDescriptionIsListedInFull) {
     router.AddListed(values);
     Create();
     Click(IDC_REFRESH);
-    const std::string line = TreeItemText(Tree(), TreeView_GetRoot(Tree()));
+    const std::string line = ui::TreeItemText(Tree(), TreeView_GetRoot(Tree()));
     EXPECT_EQ(line.size(), MappingLine(sharedConfigurator->mappings[0]).size());
     EXPECT_EQ(line.substr(line.size() - 6), "x%s%n ");
 }
@@ -229,8 +229,8 @@ TEST_F(MainDialogTest, ALongDescriptionIsListedInFull) {
 TEST_F(MainDialogTest, ControlsAreLockedAndTheTreeEmptiedWhileEnumerating) {
     Router(3);
     Create();
-    AppendTreeItem(Tree(), "old 1");
-    AppendTreeItem(Tree(), "old 2");
+    ui::AppendTreeItem(Tree(), "old 1");
+    ui::AppendTreeItem(Tree(), "old 2");
     gui_test::Probe probe;
     std::vector<bool> enabledDuring;
     UINT treeCountAfterClear = 99;
@@ -284,7 +284,7 @@ TEST_F(MainDialogTest, WithoutRouterOrCollectionEachRefreshSaysSoAndTheConfigura
             router.nat.getCollection.SetStanding(fakes::NullOut());
         }
         Create();
-        AppendTreeItem(Tree(), "kept");
+        ui::AppendTreeItem(Tree(), "kept");
         // The construction's box has no owner: an impatient click on Refresh meanwhile.
         std::vector<bool> enabledWhileOpen;
         boxes_.whileOpen = [&](const fakes::Box& box) {
@@ -362,12 +362,12 @@ TEST_F(MainDialogTest, ShowMappingOverAnExistingItemChangesOnlyItsText) {
     Create();
     Click(IDC_REFRESH);
     const HTREEITEM second = TreeView_GetNextSibling(Tree(), TreeView_GetRoot(Tree()));
-    SetTreeItemData(Tree(), second, 77);
+    ui::SetTreeItemData(Tree(), second, 77);
     sharedConfigurator->mappings[1].description = L"renamed";
     SendMessageA(Window(), WMU_SHOW_MAPPING, 0, 1);
     EXPECT_EQ(TreeView_GetCount(Tree()), 3u);
-    EXPECT_EQ(TreeItemText(Tree(), second), MappingLine(sharedConfigurator->mappings[1]));
-    EXPECT_EQ(TreeItemData(Tree(), second), 77);
+    EXPECT_EQ(ui::TreeItemText(Tree(), second), MappingLine(sharedConfigurator->mappings[1]));
+    EXPECT_EQ(ui::TreeItemData(Tree(), second), 77);
 }
 
 TEST_F(MainDialogTest, ClosingDuringAnEnumerationLetsItFinishWithoutTheWindow) {

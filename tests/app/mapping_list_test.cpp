@@ -1,13 +1,11 @@
-// The tree line of a mapping and the tree operations the commands rely on, on Wine's tree view.
+// The tree line and the tip of a mapping.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
-#include <commctrl.h>
+#include <vector>
 
 #include "app/mapping_list.h"
-#include "app/tree_items.h"
-#include "tests/app/gui_support.h"
 
 namespace {
 
@@ -54,80 +52,34 @@ TEST(MappingLine, ListsA64KiBDescriptionInFull) {
     EXPECT_EQ(line, "  TCP a:1 => b:2 :: " + std::string(64 * 1024, 'd') + " ");
 }
 
-class TreeTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        gui_test::InitGui();
-        tree_ = CreateWindowExA(0, WC_TREEVIEWA, "", WS_POPUP | TVS_CHECKBOXES, 0, 0, 300, 200, nullptr, nullptr,
-                                GetModuleHandleA(nullptr), nullptr);
-        ASSERT_NE(tree_, nullptr);
-    }
-    void TearDown() override { DestroyWindow(tree_); }
-
-    HTREEITEM Append(const std::string& text) { return AppendTreeItem(tree_, text); }
-
-    HWND tree_ = nullptr;
+struct TipCase {
+    const char* name;
+    PortMapping mapping;
+    std::vector<std::string> says;
+    std::vector<std::string> never;
 };
 
-TEST_F(TreeTest, FindsEachRootItemsPosition) {
-    HTREEITEM items[4];
-    for (int i = 0; i < 4; ++i) items[i] = Append("item " + std::to_string(i));
-    for (uint32_t i = 0; i < 4; ++i) {
-        uint32_t position = 99;
-        EXPECT_TRUE(FindTreeItemIndex(tree_, items[i], position));
-        EXPECT_EQ(position, i);
+TEST(MappingTip, ShowsTheWholeRecordThenItsVerdicts) {
+    PortMapping disabled = Mapping(L"UDP", L"", 3074, L"192.0.2.5", 3075, L"game");
+    disabled.enabled = 0;
+    PortMapping enabled = Mapping(L"TCP", L"100.72.1.5", 8080, L"192.168.1.20", 80, L"web");
+    enabled.enabled = -1;
+    const TipCase cases[] = {
+        {"enabled", enabled,
+         {"Description: web\r\nProtocol: TCP\r\nExternal port: 8080\r\nInternal client: 192.168.1.20, port 80\r\n"
+          "Enabled: yes\r\nRouter's external address: 100.72.1.5\r\n\r\n",
+          "carrier-grade NAT", "Without the adapter list"},
+         {"forwards nothing"}},
+        {"disabled, no address", disabled,
+         {"Enabled: no", "address: not reported", "cannot tell whether another NAT", "forwards nothing."}, {}},
+        {"a long description is cut", Mapping(L"TCP", L"", 1, L"", 2, std::wstring(70000, L'd') + L"tail"),
+         {"ddd...\r\nProtocol: TCP"}, {"tail"}},
+    };
+    for (const TipCase& c : cases) {
+        const std::string tip = MappingTip(c.mapping, nullptr);
+        for (const std::string& text : c.says) EXPECT_NE(tip.find(text), std::string::npos) << c.name << ":\n" << tip;
+        for (const std::string& text : c.never) EXPECT_EQ(tip.find(text), std::string::npos) << c.name << ":\n" << tip;
     }
-}
-
-TEST_F(TreeTest, AnItemNotAmongTheRootsGivesTheRootCount) {
-    Append("a");
-    const HTREEITEM second = Append("b");
-    Append("c");
-    TVINSERTSTRUCTA insert{};
-    insert.hParent = second;
-    insert.hInsertAfter = TVI_LAST;
-    insert.item.mask = TVIF_TEXT;
-    insert.item.pszText = const_cast<char*>("child");
-    const HTREEITEM child = TreeView_InsertItem(tree_, &insert);
-    uint32_t position = 99;
-    EXPECT_FALSE(FindTreeItemIndex(tree_, child, position));
-    EXPECT_EQ(position, 3u);
-    TreeView_DeleteAllItems(tree_);
-    EXPECT_FALSE(FindTreeItemIndex(tree_, second, position));
-    EXPECT_EQ(position, 0u);
-}
-
-TEST_F(TreeTest, CheckMarkIsTheStateImage) {
-    const HTREEITEM item = Append("x");
-    SetTreeItemChecked(tree_, item, true);
-    EXPECT_EQ(TreeView_GetItemState(tree_, item, TVIS_STATEIMAGEMASK), INDEXTOSTATEIMAGEMASK(2));
-    EXPECT_TRUE(IsTreeItemChecked(tree_, item));
-    SetTreeItemChecked(tree_, item, false);
-    EXPECT_EQ(TreeView_GetItemState(tree_, item, TVIS_STATEIMAGEMASK), INDEXTOSTATEIMAGEMASK(1));
-    EXPECT_FALSE(IsTreeItemChecked(tree_, item));
-}
-
-TEST_F(TreeTest, ItemTextComesBackWholeAtAnyLength) {
-    for (size_t length : {0u, 1u, 254u, 255u, 256u, 257u, 70000u}) {
-        SCOPED_TRACE(length);
-        const std::string text(length, 'q');
-        const HTREEITEM item = Append(text);
-        EXPECT_EQ(TreeItemText(tree_, item), text);
-        SetTreeItemText(tree_, item, text + "!");
-        EXPECT_EQ(TreeItemText(tree_, item), text + "!");
-    }
-}
-
-TEST_F(TreeTest, ItemDataAndRootWalk) {
-    HTREEITEM items[3];
-    for (int i = 0; i < 3; ++i) {
-        items[i] = Append("i");
-        SetTreeItemData(tree_, items[i], 40 + i);
-    }
-    for (int i = 0; i < 3; ++i) EXPECT_EQ(TreeItemData(tree_, items[i]), 40 + i);
-    EXPECT_EQ(RootItemAt(tree_, 0), items[0]);
-    EXPECT_EQ(RootItemAt(tree_, 2), items[2]);
-    EXPECT_EQ(RootItemAt(tree_, 7), items[2]);  // the walk stops at the last item
 }
 
 }  // namespace

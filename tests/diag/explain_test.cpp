@@ -1,4 +1,4 @@
-// The tips' texts over hand-made adapter, service, version and mapping records.
+// The tips' texts over hand-made adapter, service and version records and address texts.
 #include "diag/explain.h"
 
 #include <gtest/gtest.h>
@@ -6,8 +6,6 @@
 #include <algorithm>
 #include <cstring>
 #include <vector>
-
-#include "natcfg/port_mapping.h"
 
 namespace {
 
@@ -23,8 +21,8 @@ void Fill(IP_ADDRESS_STRING& field, const char* text) {
     std::memcpy(field.String, text, std::min(std::strlen(text), sizeof field.String));
 }
 
-std::string AdapterTip(std::vector<Adapter> adapters, AdapterQueryOutcome query = {AdapterQuery::Listed, 0},
-                       const PortMapping* mapping = nullptr) {
+// A linked adapter list; its records point at each other inside the vector.
+std::vector<IP_ADAPTER_INFO> AdapterList(const std::vector<Adapter>& adapters) {
     std::vector<IP_ADAPTER_INFO> list(adapters.size());
     for (size_t i = 0; i < adapters.size(); ++i) {
         IP_ADAPTER_INFO& record = list[i];
@@ -37,24 +35,23 @@ std::string AdapterTip(std::vector<Adapter> adapters, AdapterQueryOutcome query 
         if (adapters[i].dhcp) Fill(record.DhcpServer.IpAddress, adapters[i].gateway);
         if (i > 0) list[i - 1].Next = &record;
     }
-    const IP_ADAPTER_INFO* head = list.empty() ? nullptr : list.data();
-    return mapping ? ExplainMapping(*mapping, head) : ExplainAdapters(head, query);
+    return list;
+}
+
+const IP_ADAPTER_INFO* Head(const std::vector<IP_ADAPTER_INFO>& list) { return list.empty() ? nullptr : list.data(); }
+
+std::string AdapterTip(const std::vector<Adapter>& adapters, AdapterQueryOutcome query = {AdapterQuery::Listed, 0}) {
+    return ExplainAdapters(Head(AdapterList(adapters)), query);
 }
 
 const Adapter kLan{"Intel(R) Ethernet", MIB_IF_TYPE_ETHERNET, "192.168.1.20", "192.168.1.1", true};
 
-std::string MappingTip(const wchar_t* external, const wchar_t* client, int32_t enabled = -1,
-                       std::wstring description = L"web") {
-    PortMapping mapping;
-    mapping.externalIPAddress = external;
-    mapping.internalClient = client;
-    mapping.enabled = enabled;
-    mapping.description = std::move(description);
-    mapping.protocol = L"TCP";
-    mapping.externalPort = 8080;
-    mapping.internalPort = 80;
-    return AdapterTip({kLan}, {}, &mapping);
+std::string ClientTip(const char* client) {
+    const std::vector<IP_ADAPTER_INFO> lan = AdapterList({kLan});
+    return ExplainInternalClient(client, Head(lan));
 }
+
+std::string ExternalTip(const char* external) { return ExplainExternalAddress(external, 8080); }
 
 struct TipCase {
     const char* name;
@@ -66,24 +63,19 @@ struct TipCase {
 TEST(Explain, EachTipSaysWhatItsRecordsMean) {
     const std::string longName(300, 'x');
     const TipCase cases[] = {
-        {"carrier-grade NAT", MappingTip(L"100.72.1.5", L"192.168.1.20"),
-         {"Description: web\r\nProtocol: TCP\r\nExternal port: 8080\r\nInternal client: 192.168.1.20, port 80\r\n"
-          "Enabled: yes\r\nRouter's external address: 100.72.1.5",
-          "carrier-grade NAT", "192.168.1.20 is this computer (Intel(R) Ethernet)."},
-         {"forwards nothing"}},
-        {"double NAT", MappingTip(L"172.20.0.2", L"192.168.1.30"),
-         {"double NAT", "192.168.1.30 is another device on the subnet of Intel(R) Ethernet (192.168.1.0/24)."}},
-        {"public", MappingTip(L"203.0.113.7", L"10.9.9.9"),
-         {"reached at 203.0.113.7:8080.", "10.9.9.9 is on none of this computer's subnets"}},
-        {"past the carrier-grade range", MappingTip(L"100.128.0.1", L"192.168.1.20"), {"reached at"}, {"NAT"}},
-        {"not reported, disabled", MappingTip(L"", L"192.168.1.20", 0),
-         {"Enabled: no", "address: not reported", "cannot tell whether another NAT", "forwards nothing."}},
-        {"not connected", MappingTip(L"0.0.0.0", L"<no internal client>"),
-         {"no internet address", "<no internal client> is no IPv4 address"}},
-        {"malformed", MappingTip(L"1.2.3.4.5", L"192.168.1.256"),
-         {"That is no IPv4 address", "192.168.1.256 is no IPv4 address"}},
-        {"a long description is cut", MappingTip(L"", L"", -1, std::wstring(70000, L'd') + L"tail"),
-         {"ddd...\r\nProtocol: TCP"}, {"tail"}},
+        {"carrier-grade NAT", ExternalTip("100.72.1.5"), {"carrier-grade NAT"}},
+        {"this computer", ClientTip("192.168.1.20"), {"192.168.1.20 is this computer (Intel(R) Ethernet)."}},
+        {"double NAT", ExternalTip("172.20.0.2"), {"double NAT"}},
+        {"another device", ClientTip("192.168.1.30"),
+         {"192.168.1.30 is another device on the subnet of Intel(R) Ethernet (192.168.1.0/24)."}},
+        {"public", ExternalTip("203.0.113.7"), {"reached at 203.0.113.7:8080."}},
+        {"on no subnet", ClientTip("10.9.9.9"), {"10.9.9.9 is on none of this computer's subnets"}},
+        {"past the carrier-grade range", ExternalTip("100.128.0.1"), {"reached at"}, {"NAT"}},
+        {"not reported", ExternalTip(""), {"cannot tell whether another NAT"}},
+        {"not connected", ExternalTip("0.0.0.0"), {"no internet address"}},
+        {"no client", ClientTip("<no internal client>"), {"<no internal client> is no IPv4 address"}},
+        {"malformed external", ExternalTip("1.2.3.4.5"), {"That is no IPv4 address"}},
+        {"malformed client", ClientTip("192.168.1.256"), {"192.168.1.256 is no IPv4 address"}},
         {"the gateway's adapter faces the router", AdapterTip({kLan}),
          {"Intel(R) Ethernet: faces the router", "Address 192.168.1.20, mask 255.255.255.0",
           "DHCP on, server 192.168.1.1", "Gateway 192.168.1.1"},
