@@ -3,6 +3,7 @@
 
 #include "app/gatekeel_dlg.h"
 #include "diag/host_network_info.h"
+#include "diag/ssdp_states.h"
 #include "res/resource.h"
 #include "ui/input_filter.h"
 #include "ui/message_box.h"
@@ -85,28 +86,12 @@ void CGatekeelDlg::ShowSsdpPanel() {
         return;
     }
     ssdp_.query();  // a failed read shows the state last read
-    switch (ssdp_.status().dwCurrentState) {
-    case SERVICE_STOPPED:
-    case SERVICE_STOP_PENDING:
-        EnableControls(TRUE, buttonId);
-        SetWindowTextA(button, "Start SSDP");
-        ssdp_running = false;
-        SetWindowTextA(text, "SSDP (UPnP) Discovery Service is stopped/stopping. SSDP must be running to detect your "
-                             "UPnP router.");
-        break;
-    case SERVICE_RUNNING:
-    case SERVICE_CONTINUE_PENDING:
-        EnableControls(TRUE, buttonId);
-        SetWindowTextA(button, "Stop SSDP");
-        ssdp_running = true;
-        SetWindowTextA(text, "SSDP (UPnP) Discovery Service is running/starting. Good!");
-        break;
-    default:
-        EnableControls(FALSE, buttonId);
-        SetWindowTextA(button, "?????");
-        SetWindowTextA(text, "SSDP (UPnP) Discovery Service is in an unknown state");
-        break;
-    }
+    const SsdpStateView& view = SsdpStateOf(ssdp_.status().dwCurrentState);
+    EnableControls(view.changeable, buttonId);
+    SetWindowTextA(button, view.button);
+    // A button that cannot be pressed keeps what it last meant.
+    if (view.changeable) ssdp_running = view.running;
+    SetWindowTextA(text, view.line);
 }
 
 void CGatekeelDlg::OnSsdpButton() {
