@@ -1,0 +1,245 @@
+// The check-box toggle, clicks, keys and the list's menu in the real main dialog, against
+// the fake NAT objects, with real input through SendInput.
+#include "edit/mapping_commands.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/edit/mapping_commands_fixture.h"
+#include "ui/clipboard.h"
+
+namespace {
+
+using namespace commands_test;
+
+TEST_F(MappingCommandsTest, EveryWayOfFlippingACheckBoxAsksForTheOppositeStateOnce) {
+    Connect(kThree);
+    struct Case {
+        Flip how;
+        size_t position;
+        bool checkedBefore;
+        VARIANT_BOOL requested;  // the configurator passes the state's low 16 bits: 1 or 0
+    };
+    const Case cases[] = {{Flip::Click, 0, true, 0}, {Flip::DoubleClick, 2, false, 1}, {Flip::Space, 1, true, 0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.how));
+        const HTREEITEM item = Items().at(c.position);
+        ASSERT_EQ(ui::IsTreeItemChecked(tree_, item), c.checkedBefore);
+        FlipBy(c.how, item);
+        EXPECT_EQ(mappings_[c.position]->enableStates, std::vector<VARIANT_BOOL>{c.requested});
+        EXPECT_EQ(ui::IsTreeItemChecked(tree_, item), !c.checkedBefore);
+        EXPECT_EQ(TreeView_GetSelection(tree_), item);
+    }
+    EXPECT_TRUE(boxes_->boxes.empty());
+    // The records follow the router, so a rebuild shows the same marks.
+    SendMessageA(main_->Window(), WMU_REFILL_TREE, 0, 0);
+    for (const Case& c : cases) EXPECT_EQ(ui::IsTreeItemChecked(tree_, Items().at(c.position)), !c.checkedBefore);
+}
+
+TEST_F(MappingCommandsTest, AFailedEnableKeepsTheCheckMarkAsItWasWhateverTheInput) {
+    Connect(kThree);
+    for (const auto& mapping : mappings_) mapping->enable.SetStanding(fakes::Fail(E_FAIL));
+    const Flip ways[] = {Flip::Click, Flip::DoubleClick, Flip::Space};
+    for (size_t i = 0; i < std::size(ways); ++i) {
+        SCOPED_TRACE(i);
+        const HTREEITEM item = Items().at(i);
+        const bool before = ui::IsTreeItemChecked(tree_, item);
+        FlipBy(ways[i], item);
+        EXPECT_EQ(mappings_[i]->enableStates.size(), 1u);
+        ASSERT_EQ(boxes_->boxes.size(), i + 1) << "one box for one input";
+        const fakes::Box& last = boxes_->boxes.back();
+        EXPECT_EQ(last.text, "Failure in changing state. :(");
+        EXPECT_EQ(last.caption, "DARN!");
+        EXPECT_EQ(last.type, static_cast<UINT>(MB_ICONERROR));
+        EXPECT_EQ(last.owner, main_->Window());
+        EXPECT_EQ(ui::IsTreeItemChecked(tree_, item), before) << "the router did not take the change";
+    }
+}
+
+// A click on a label only selects; a double click edits that mapping, unless Edit is disabled.
+TEST_F(MappingCommandsTest, ALabelClickSelectsAndADoubleClickEdits) {
+    Connect(kThree);
+    ClickAt(LabelPoint(Items().at(1)));
+    EXPECT_EQ(TreeView_GetSelection(tree_), Items().at(1));
+    EXPECT_TRUE(ui::IsTreeItemChecked(tree_, Items().at(1)));
+    for (const bool editEnabled : {true, false}) {
+        SCOPED_TRACE(editEnabled);
+        EnableWindow(GetDlgItem(main_->Window(), IDC_EDIT), editEnabled);
+        std::string client;
+        gktest::DialogDriver driver(kAddEditCaption, [&](HWND window) {
+            client = gktest::Text(GetDlgItem(window, IDC_INTERNAL_CLIENT));
+            gktest::Click(GetDlgItem(window, IDCANCEL));
+        });
+        ClickAt(LabelPoint(Items().at(editEnabled ? 2 : 0)), 2);
+        EXPECT_EQ(driver.Ran(), editEnabled);
+        EXPECT_EQ(client, editEnabled ? "192.0.2.12" : "");
+        if (editEnabled) {
+            EXPECT_EQ(TreeView_GetSelection(tree_), Items().at(2));
+        }
+    }
+    for (const auto& mapping : mappings_) EXPECT_TRUE(mapping->enableStates.empty());
+    EXPECT_TRUE(boxes_->boxes.empty());
+}
+
+std::string ClipboardText() {
+    std::string text;
+    if (!OpenClipboard(nullptr)) return "(clipboard not available)";
+    if (const HANDLE data = GetClipboardData(CF_TEXT)) {
+        if (const char* bytes = static_cast<const char*>(GlobalLock(data))) text = bytes;
+        GlobalUnlock(data);
+    }
+    CloseClipboard();
+    return text;
+}
+
+// F5 anywhere and Delete on the tree do what their buttons do, and nothing while the
+// button is disabled; a held key acts once; Ctrl+C copies the selected line; Enter still means Done.
+TEST_F(MappingCommandsTest, KeysRunTheCommandsOfTheirButtons) {
+    Connect(kThree);
+    struct Case {
+        const char* name;
+        WORD key;
+        int focus;
+        int disabled;  // 0: none
+        size_t held;   // key-downs repeated before the key-up
+        int refreshes;
+        size_t boxes;
+        size_t flips;  // of the selected mapping, asked of the router and shown
+    };
+    const Case cases[] = {
+        {"F5 on a button", VK_F5, IDOK, 0, 0, 1, 0, 0},
+        {"F5 on the tree", VK_F5, IDC_MAPPING_TREE, 0, 0, 1, 0, 0},
+        {"F5 while Refresh is disabled", VK_F5, IDC_MAPPING_TREE, IDC_REFRESH, 0, 0, 0, 0},
+        {"Delete on the tree", VK_DELETE, IDC_MAPPING_TREE, 0, 0, 0, 1, 0},
+        {"Delete while Delete is disabled", VK_DELETE, IDC_MAPPING_TREE, IDC_DELETE, 0, 0, 0, 0},
+        {"Delete on a button", VK_DELETE, IDC_ADD, 0, 0, 0, 0, 0},
+        {"F5 held", VK_F5, IDC_MAPPING_TREE, 0, 3, 1, 0, 0},
+        {"Space held", VK_SPACE, IDC_MAPPING_TREE, 0, 3, 0, 0, 1},
+        {"Delete held", VK_DELETE, IDC_MAPPING_TREE, 0, 3, 0, 1, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Select(1);
+        const std::string line = Lines().at(1);
+        const int resetsBefore = nat_.collection.enumerator.resets;
+        boxes_->boxes.clear();
+        boxes_->Answer(IDCANCEL);
+        const size_t enablesBefore = mappings_[1]->enableStates.size();
+        const bool checkedBefore = ui::IsTreeItemChecked(tree_, Items().at(1));
+        const HWND disabled = c.disabled ? GetDlgItem(main_->Window(), c.disabled) : nullptr;
+        if (disabled) EnableWindow(disabled, FALSE);
+        PressKey(GetDlgItem(main_->Window(), c.focus), c.key, 0, c.held);
+        if (disabled) EnableWindow(disabled, TRUE);
+        EXPECT_EQ(mappings_[1]->enableStates.size() - enablesBefore, c.flips);
+        EXPECT_EQ(ui::IsTreeItemChecked(tree_, Items().at(1)), checkedBefore != (c.flips == 1));
+        EXPECT_EQ(nat_.collection.enumerator.resets - resetsBefore, c.refreshes);
+        ASSERT_EQ(boxes_->boxes.size(), c.boxes);
+        if (c.boxes) {
+            EXPECT_EQ(boxes_->boxes[0].text,
+                      "Are you sure that you want to delete this port mapping?\r\n\r\n[" + line + "]\r\n");
+        }
+        EXPECT_TRUE(nat_.collection.removeCalls.empty());
+    }
+    ASSERT_TRUE(ui::CopyTextToClipboard(main_->Window(), "before"));
+    Select(2);
+    PressKey(tree_, 'C', VK_CONTROL);
+    EXPECT_EQ(ClipboardText(), Lines().at(2));
+    PressKey(tree_, VK_RETURN);
+    EXPECT_FALSE(IsWindow(main_->Window()));
+    EXPECT_EQ(main_->Result(), IDOK);
+}
+
+// A popup menu's items: "-" before a disabled one, "*" before the default one.
+std::string MenuItems(HMENU menu) {
+    std::string items;
+    for (UINT i = 0; i < static_cast<UINT>(GetMenuItemCount(menu)); ++i) {
+        char text[32] = {};
+        GetMenuStringA(menu, i, text, sizeof text, MF_BYPOSITION);
+        items += std::string(i ? "|" : "") + (GetMenuState(menu, i, MF_BYPOSITION) & MF_GRAYED ? "-" : "") +
+                 (GetMenuDefaultItem(menu, TRUE, GMDI_USEDISABLED) == i ? "*" : "") + text;
+    }
+    return items;
+}
+
+// A right-click on a line (or off the lines), Shift+F10 or the Menu key on the selected line opens the
+// menu there; it offers what the buttons allow, and its item does what its button or key does.
+TEST_F(MappingCommandsTest, TheListsMenuOffersWhatTheButtonsAllowAndRunsIt) {
+    Connect(kThree);
+    struct Case {
+        const char* name;
+        WORD key;  // 0: a right-click
+        int line;  // -1: below the lines
+        int disabled;  // 0: none
+        const char* items;
+        int chosen;  // -1: none
+        int refreshes;
+        size_t boxes;
+        size_t flips;
+    };
+    const Case cases[] = {
+        {"right-click on a line", 0, 1, 0, "*&Edit...|D&isable|&Delete|&Copy", 2, 0, 1, 0},
+        {"Shift+F10", VK_F10, 2, 0, "*&Edit...|E&nable|&Delete|&Copy", 1, 0, 0, 1},
+        {"Menu key, Edit disabled", VK_APPS, 0, IDC_EDIT, "-*&Edit...|D&isable|&Delete|&Copy", -1, 0, 0, 0},
+        {"right-click off the lines", 0, -1, 0, "&Refresh|&Add...", 0, 1, 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const size_t position = static_cast<size_t>(std::max(c.line, 0));
+        Select(c.key ? position : 0);
+        const RECT text = TextRect(Items().at(position));
+        POINT at = c.key ? POINT{text.left, text.bottom} : LabelPoint(Items().at(position));
+        if (c.line < 0) at.y = text.bottom + 40;
+        const int resetsBefore = nat_.collection.enumerator.resets;
+        const bool checkedBefore = ui::IsTreeItemChecked(tree_, Items().at(position));
+        boxes_->boxes.clear();
+        boxes_->Answer(IDCANCEL);
+        std::string items;
+        RECT popup{};
+        gktest::DialogDriver driver("", [&](HWND window) {
+            const auto menu = reinterpret_cast<HMENU>(SendMessageA(window, MN_GETHMENU, 0, 0));
+            items = MenuItems(menu);
+            GetWindowRect(window, &popup);
+            RECT item{};
+            if (c.chosen < 0 || !GetMenuItemRect(nullptr, menu, static_cast<UINT>(c.chosen), &item)) {
+                EndMenu();
+                return;
+            }
+            SetCursorPos((item.left + item.right) / 2, (item.top + item.bottom) / 2);
+            std::vector<INPUT> click = gktest::MouseClicks(1);
+            SendInput(2, click.data(), sizeof(INPUT));
+        }, gktest::DialogDriver::kMenu);
+        if (c.disabled) EnableWindow(GetDlgItem(main_->Window(), c.disabled), FALSE);
+        if (c.key) {
+            PressKey(tree_, c.key, c.key == VK_F10 ? VK_SHIFT : 0);
+        } else {
+            ClickAt(at, 1, true);
+        }
+        if (c.disabled) EnableWindow(GetDlgItem(main_->Window(), c.disabled), TRUE);
+        ASSERT_TRUE(driver.Ran());
+        EXPECT_EQ(items, c.items);
+        ClientToScreen(tree_, &at);
+        EXPECT_EQ(popup.left, at.x);
+        EXPECT_EQ(popup.top, at.y);
+        if (c.line >= 0) {
+            EXPECT_EQ(TreeView_GetSelection(tree_), Items().at(position));
+        }
+        EXPECT_EQ(nat_.collection.enumerator.resets - resetsBefore, c.refreshes);
+        EXPECT_EQ(boxes_->boxes.size(), c.boxes);
+        EXPECT_EQ(mappings_[position]->enableStates.size(), c.flips);
+        EXPECT_EQ(ui::IsTreeItemChecked(tree_, Items().at(position)), checkedBefore != (c.flips == 1));
+    }
+    // While a command runs (here with its box open), the menu offers nothing.
+    std::string items;
+    boxes_->whileOpen = [&](const fakes::Box&) {
+        gktest::DialogDriver driver("", [&](HWND window) {
+            items = MenuItems(reinterpret_cast<HMENU>(SendMessageA(window, MN_GETHMENU, 0, 0)));
+            EndMenu();
+        }, gktest::DialogDriver::kMenu);
+        ClickAt(LabelPoint(Items().at(0)), 1, true);
+    };
+    boxes_->Answer(IDCANCEL);
+    Select(0);
+    Press(IDC_DELETE);
+    EXPECT_EQ(items, "-*&Edit...|-D&isable|-&Delete|-&Copy");
+}
+
+}  // namespace
