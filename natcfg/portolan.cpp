@@ -92,6 +92,23 @@ void Portolan::Connect() {
 
 bool Portolan::IsOpen() const { return nat && collection; }
 
+void Portolan::ReleaseRead() {
+    // The platform keeps the table it read while any object taken from it is held, so a
+    // collection taken meanwhile would show that old table again.
+    mappingObjects.clear();
+    mappings.clear();
+    collection.Reset();
+}
+
+bool Portolan::Reconnect() {
+    ReleaseRead();
+    if (!comReady) return false;
+    if (!nat && FAILED(currentNatCreator(nat.ReleaseAndGetAddressOf()))) nat.Reset();
+    if (!nat) return false;
+    if (FAILED(nat->get_StaticPortMappingCollection(collection.ReleaseAndGetAddressOf()))) collection.Reset();
+    return IsOpen();
+}
+
 void Portolan::Notify(int32_t code) const {
     if (progressCallback) progressCallback(code);
 }

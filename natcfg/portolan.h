@@ -38,6 +38,11 @@ public:
     Portolan(const Portolan&) = delete;
     Portolan& operator=(const Portolan&) = delete;
 
+    // Lets go of the last read (its mapping objects, their records and the collection) and
+    // asks the NAT object, made anew where there was none, for a new collection, which reads
+    // the router as it is now. Quiet: a failure leaves the connection closed; true when open.
+    bool Reconnect();
+
     // 0 on success, -1 on failure.
     int32_t TraverseCollection(IStaticPortMappingCollection* portMappings);
     bool RefreshMappings();
@@ -70,6 +75,9 @@ public:
 private:
     void Connect();
     bool IsOpen() const;
+    void ReleaseRead();
+    // Whether the router holds a mapping with this external port and protocol, as far as it tells.
+    bool RouterHolds(int32_t externalPort, BSTR protocol) const;
     void Notify(int32_t code) const;
     int32_t Enumerate(IStaticPortMappingCollection* portMappings);
     void AppendElement(IUnknown* element);

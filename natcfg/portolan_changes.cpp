@@ -11,6 +11,11 @@ using natcfg::ShowBox;
 namespace {
 
 constexpr char kLookCloser[] = "Look Closer!";
+constexpr char kNotKept[] =
+    "The router accepted the mapping but holds no such mapping: its table may be full, or it refuses "
+    "mappings for that address.";
+// The collection's answer to Item for a mapping the router does not hold.
+constexpr HRESULT kNoSuchMapping = static_cast<HRESULT>(0x80070002);  // ERROR_FILE_NOT_FOUND
 
 void ShowInUseBox() { ShowBox("The  mapping is already in use!", kLookCloser, MB_OK); }
 
@@ -43,9 +48,22 @@ bool Portolan::AddMapping(const PortMapping& mapping) {
             ShowBox("Null poStaticPortMapping:AddMapping", "ForTob!", MB_ICONERROR);
             return false;
         }
+        // Some routers answer success and keep nothing (a full table, a refused address).
+        if (!RouterHolds(mapping.externalPort, protocol.get())) {
+            ShowBox(kNotKept, "ERROR!", MB_ICONERROR);
+            return false;
+        }
         AppendMapping(added.Get());
         return true;
     });
+}
+
+bool Portolan::RouterHolds(int32_t externalPort, BSTR protocol) const {
+    ComPtr<IStaticPortMapping> held;
+    const HRESULT result = collection->get_Item(externalPort, protocol, &held);
+    if (SUCCEEDED(result)) return held != nullptr;
+    // Any other failure says nothing about the table: the Add's own answer stands.
+    return result != kNoSuchMapping;
 }
 
 bool Portolan::DeleteMapping(uint32_t index) {

@@ -265,8 +265,23 @@ HRESULT FakeCollection::Add(long externalPort, BSTR protocol, long internalPort,
         created.push_back(std::make_unique<FakeMapping>(values));
         result = created.back().get();
     }
-    if (SUCCEEDED(reply.result) && !reply.nullOut && result) enumerator.elements.push_back(ObjectElement(*result));
+    if (SUCCEEDED(reply.result) && !reply.nullOut && result && keepsAdded) {
+        enumerator.elements.push_back(ObjectElement(*result));
+    }
     return AnswerObject<IStaticPortMapping>(reply, result, mapping);
+}
+
+HRESULT FakeCollection::get_Item(long externalPort, BSTR protocol, IStaticPortMapping** mapping) {
+    const Reply reply = item.Take();
+    if (FAILED(reply.result)) return AnswerObject<IStaticPortMapping>(reply, nullptr, mapping);
+    for (const Element& element : enumerator.elements) {
+        if (element.mapping && element.mapping->values.externalPort == externalPort &&
+            element.mapping->values.protocol == Text(protocol)) {
+            return AnswerObject<IStaticPortMapping>(reply, element.mapping, mapping);
+        }
+    }
+    if (mapping) *mapping = nullptr;
+    return static_cast<HRESULT>(0x80070002);
 }
 
 void FakeCollection::List(const std::vector<FakeMapping*>& mappings) {
@@ -288,6 +303,7 @@ HRESULT FakeNat::QueryInterface(REFIID iid, void** object) {
 }
 
 HRESULT FakeNat::get_StaticPortMappingCollection(IStaticPortMappingCollection** result) {
+    if (onGetCollection) onGetCollection();
     return AnswerObject<IStaticPortMappingCollection>(getCollection.Take(), &collection, result);
 }
 

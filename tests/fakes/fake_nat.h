@@ -21,6 +21,7 @@
 
 #include <array>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -200,7 +201,8 @@ public:
     GK_FAKE_NO_DISPATCH
 
     HRESULT STDMETHODCALLTYPE get__NewEnum(IUnknown** enumerator) override;
-    HRESULT STDMETHODCALLTYPE get_Item(long, BSTR, IStaticPortMapping**) override { return E_NOTIMPL; }
+    // Finds a listed mapping by external port and protocol, as a router would: 0x80070002 for none.
+    HRESULT STDMETHODCALLTYPE get_Item(long externalPort, BSTR protocol, IStaticPortMapping** mapping) override;
     HRESULT STDMETHODCALLTYPE get_Count(long*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE Remove(long externalPort, BSTR protocol) override;
     HRESULT STDMETHODCALLTYPE Add(long externalPort, BSTR protocol, long internalPort, BSTR internalClient,
@@ -211,13 +213,15 @@ public:
 
     FakeEnum enumerator;
     RefCounter counter;
-    Script newEnum, add, remove;
+    Script newEnum, add, remove, item;
     // What a successful Add hands back; when unset, a mapping made from the call's
     // arguments (kept in created, with addedDescription in place of the one passed when set).
     // A successful Add lists the new mapping at the end, a successful Remove takes every
     // listed mapping with that external port and protocol out, as a router would.
     FakeMapping* addResult = nullptr;
     std::wstring addedDescription;
+    // false: a successful Add lists nothing, as a router with a full table that still says yes.
+    bool keepsAdded = true;
     std::vector<std::unique_ptr<FakeMapping>> created;
     std::vector<AddCall> addCalls;
     std::vector<RemoveCall> removeCalls;
@@ -243,6 +247,8 @@ public:
     FakeCollection collection;
     RefCounter counter;
     Script getCollection;
+    // Runs as each collection is asked for, before it is handed out.
+    std::function<void()> onGetCollection;
 };
 
 // Makes the configurator create this NAT object while it lives (create scripts the

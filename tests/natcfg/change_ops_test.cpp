@@ -71,6 +71,13 @@ TEST_F(Changes, AddPassesTheRecordAndAppendsWhatTheRouterReportsBack) {
     EXPECT_TRUE(boxes.boxes.empty());
 }
 
+TEST_F(Changes, AnAddStandsWhereTheRouterCannotBeAskedForTheMapping) {
+    router.collection().item.SetStanding(fakes::Fail(E_NOTIMPL));
+    ASSERT_TRUE(configurator->AddMapping(NewMapping()));
+    EXPECT_EQ(ExternalPorts(*configurator), (std::vector<int32_t>{8000, 8001, 8002, 2222}));
+    EXPECT_TRUE(boxes.boxes.empty());
+}
+
 TEST_F(Changes, AddPassesTheLow16BitsOfEnabled) {
     PortMapping mapping = NewMapping();
     mapping.enabled = 1;
@@ -139,6 +146,7 @@ struct BoxOutcome {
     const char* text;  // nullptr: the composed text of E_ACCESSDENIED
     const char* caption;
     UINT type;
+    bool routerKeepsIt = true;  // false: the router says yes to an Add and lists nothing
 };
 
 // The recorder holds exactly the outcome's box.
@@ -161,9 +169,14 @@ TEST_F(Changes, AddOutcomesWithTheirBoxAndUnchangedLists) {
          nullptr, "ERROR!", MB_ICONERROR},
         {"no object", fakes::NullOut(), false, "Null poStaticPortMapping:AddMapping", "ForTob!", MB_ICONERROR},
         {"out of memory", fakes::ThrowOutOfMemory(), false, "Unknown error:AddMapping", "ERROR!", MB_ICONERROR},
+        {"accepted, kept nothing", fakes::Reply{}, false,
+         "The router accepted the mapping but holds no such mapping: its table may be full, or it refuses "
+         "mappings for that address.",
+         "ERROR!", MB_ICONERROR, false},
     };
     for (const BoxOutcome& c : cases) {
         SCOPED_TRACE(c.name);
+        router.collection().keepsAdded = c.routerKeepsIt;
         router.collection().add.Push(c.reply);
         boxes.boxes.clear();
         EXPECT_EQ(configurator->AddMapping(NewMapping()), c.result);

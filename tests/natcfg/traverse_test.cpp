@@ -106,6 +106,29 @@ TEST(ConfiguratorConstruction, ComInitialisedForAnotherModelIsReported) {
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_TRUE(BoxIs(boxes, 0, "Portolan::CoInitializeEx failed", "ERROR!", kIcon));
 }
+TEST(ConfiguratorReconnection, ARouterFoundLateIsFoundAndTheTriesBeforeAreQuiet) {
+    for (const ConstructionFailure& c : kConstructionFailures) {
+        // The platform throws nothing; a throw is the construction guard's case alone.
+        if (c.text && std::string(c.text).rfind("Unknown error:", 0) == 0) continue;
+        SCOPED_TRACE(c.name);
+        FakeRouter router(2);
+        fakes::MessageBoxRecorder boxes;
+        c.script(router);
+        Portolan configurator;
+        ASSERT_FALSE(configurator.collection);
+        boxes.boxes.clear();
+        EXPECT_FALSE(configurator.Reconnect());
+        EXPECT_TRUE(boxes.boxes.empty());
+        router.installer.create = fakes::Script();
+        router.nat.getCollection = fakes::Script();
+        EXPECT_TRUE(configurator.Reconnect());
+        EXPECT_EQ(configurator.collection.Get(), &router.nat.collection);
+        EXPECT_TRUE(configurator.RefreshMappings());
+        EXPECT_EQ(configurator.MappingCount(), 2u);
+        EXPECT_TRUE(boxes.boxes.empty());
+    }
+}
+
 
 class Enumeration : public testing::Test {
 protected:
@@ -152,6 +175,20 @@ TEST_F(Enumeration, ARefreshReplacesTheListsInFull) {
     EXPECT_TRUE(configurator->RefreshMappings());
     EXPECT_TRUE(ListsMatch(*configurator, Listed({1, 2})));
     EXPECT_EQ(router.mapping(0).counter.Refs(), 0);
+}
+
+TEST_F(Enumeration, AReconnectLetsGoOfTheLastReadBeforeItAsksForANewCollection) {
+    OpenAndList();
+    std::vector<long> heldAtRequest;
+    router.nat.onGetCollection = [&] {
+        heldAtRequest = {router.collection().counter.Refs()};
+        for (size_t i = 0; i < 3; ++i) heldAtRequest.push_back(router.mapping(i).counter.Refs());
+    };
+    EXPECT_TRUE(configurator->Reconnect());
+    EXPECT_EQ(heldAtRequest, (std::vector<long>{0, 0, 0, 0}));
+    EXPECT_EQ(configurator->MappingCount(), 0u);
+    EXPECT_EQ(configurator->mappingObjects.size(), 0u);
+    EXPECT_TRUE(boxes.boxes.empty());
 }
 
 TEST_F(Enumeration, AnEmptyRouterEmptiesBothLists) {
