@@ -38,9 +38,10 @@ const ui::EventRow<CGatekeelDlg> CGatekeelDlg::kEvents[] = {
     {WM_NOTIFY, IDC_MAPPING_TREE, static_cast<int>(NM_DBLCLK), &CGatekeelDlg::OnTreeDoubleClick},
     {WM_COMMAND, ID_TOGGLE_MAPPING, ui::AnyCode, &CGatekeelDlg::OnToggleMapping},
     {WM_COMMAND, ID_COPY_MAPPING, ui::AnyCode, &CGatekeelDlg::OnCopyMapping},
-    {WM_NOTIFY, ui::AnyId, static_cast<int>(TTN_GETDISPINFOA), &CGatekeelDlg::OnTipText},
+    {WM_NOTIFY, ui::AnyId, static_cast<int>(TTN_GETDISPINFOW), &CGatekeelDlg::OnTipText},
     {WM_NOTIFY, IDC_MAPPING_TREE, static_cast<int>(NM_RCLICK), &CGatekeelDlg::OnMappingMenu},
     {WM_COMMAND, ID_MAPPING_MENU, ui::AnyCode, &CGatekeelDlg::OnMappingMenu},
+    {WM_NOTIFYFORMAT, ui::AnyId, ui::AnyCode, &CGatekeelDlg::OnNotifyFormat},
 };
 
 namespace {
@@ -83,7 +84,7 @@ int KeyCommand(const MSG& message, bool onTree) {
 }
 
 void ShowTreeMapping(HWND tree, uint32_t index, const PortMapping& mapping) {
-    const std::string line = MappingLine(mapping);
+    const std::wstring line = MappingLine(mapping);
     const uint32_t count = static_cast<uint32_t>(TreeView_GetCount(tree));
     HTREEITEM item = nullptr;
     if (count > index) {
@@ -239,9 +240,24 @@ void CGatekeelDlg::CreateConfigurator() {
     EnableControls(TRUE, REFRESH_LOCKED_IDS);
 }
 
+void CGatekeelDlg::ReconnectConfigurator() {
+    // The router is read anew inside, as at the first refresh: locked and waited for alike.
+    const ui::FlagScope running(commandRunning_);
+    ui::ShowWaitCursor();
+    EnableControls(FALSE, REFRESH_LOCKED_IDS);
+    const bool open = sharedConfigurator->Reconnect();
+    EnableControls(TRUE, REFRESH_LOCKED_IDS);
+    // The last read is gone: its lines must not stay to be acted on.
+    if (!open) ClearTree();
+}
+
 void CGatekeelDlg::RefreshCommand() {
     if (commandRunning_) return;
-    if (!sharedConfigurator) CreateConfigurator();
+    if (!sharedConfigurator) {
+        CreateConfigurator();
+    } else {
+        ReconnectConfigurator();
+    }
     Portolan* const configurator = sharedConfigurator;
     if (!configurator) return;
     if (!configurator->nat) {
@@ -263,11 +279,15 @@ void CGatekeelDlg::RefreshCommand() {
 }
 
 ui::Reply CGatekeelDlg::OnClearTree(const ui::Message&) {
-    if (const HWND tree = Control(IDC_MAPPING_TREE)) {
+    if (Control(IDC_MAPPING_TREE)) {
         ui::ShowWaitCursor();
-        TreeView_DeleteAllItems(tree);
+        ClearTree();
     }
     return ui::Handled();
+}
+
+void CGatekeelDlg::ClearTree() {
+    if (const HWND tree = Control(IDC_MAPPING_TREE)) TreeView_DeleteAllItems(tree);
 }
 
 ui::Reply CGatekeelDlg::OnShowMapping(const ui::Message& message) {

@@ -89,17 +89,21 @@ private:
     ui::Reply OnToggleMapping(const ui::Message& message);
     ui::Reply OnCopyMapping(const ui::Message& message);
     ui::Reply OnTipText(const ui::Message& message);
+    ui::Reply OnNotifyFormat(const ui::Message& message);
     ui::Reply OnMappingMenu(const ui::Message& message);
 
     // The tip of a status line or of the mapping line under the pointer; empty for none.
-    std::string TipText(HWND control) const;
-    std::string PointedMappingTip(HWND tree) const;
+    std::wstring TipText(HWND control) const;
+    std::wstring PointedMappingTip(HWND tree) const;
     // F5, and Delete, Space, Ctrl+C, Shift+F10 and the Menu key on the tree, become the
     // commands they stand for; a mouse move over the tree lets the tip follow the pointer.
     bool TranslateInput(const MSG& message) override;
     void PostKeyCommand(int id);
     void CopySelectedLine() const;
     void CreateConfigurator();
+    // Every refresh after the first reads the router as it is now, a router found late included.
+    void ReconnectConfigurator();
+    void ClearTree();
     void AddAboutMenuEntry();
     void ShowFirstRunAbout();
     void ShowAboutBox();

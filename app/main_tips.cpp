@@ -5,6 +5,7 @@
 #include "diag/explain.h"
 #include "diag/host_network_info.h"
 #include "res/resource.h"
+#include "ui/text.h"
 #include "ui/tree_view.h"
 
 namespace {
@@ -21,8 +22,9 @@ MainTips::~MainTips() {
 }
 
 void MainTips::Create(HWND dialog, std::initializer_list<int> ids) {
-    tooltip_ = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, 0, 0,
-                               0, 0, dialog, nullptr, GetModuleHandleA(nullptr), nullptr);
+    // Unicode, as the router's texts in a mapping's tip may be in any script.
+    tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, 0, 0,
+                               0, 0, dialog, nullptr, GetModuleHandleW(nullptr), nullptr);
     if (!tooltip_) return;
     SendMessageA(tooltip_, TTM_SETMAXTIPWIDTH, 0, ui::ScaledToScreen(kTipWidth));
     SendMessageA(tooltip_, TTM_SETDELAYTIME, TTDT_AUTOPOP, MAKELPARAM(kShowMs, 0));
@@ -34,13 +36,14 @@ void MainTips::Create(HWND dialog, std::initializer_list<int> ids) {
         GetClassNameA(control, className, sizeof className);
         if (lstrcmpiA(className, "Static") == 0)
             SetWindowLongPtrA(control, GWL_STYLE, GetWindowLongPtrA(control, GWL_STYLE) | SS_NOTIFY);
-        TOOLINFOA tool{};
+        TOOLINFOW tool{};
         tool.cbSize = sizeof tool;
         tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
         tool.hwnd = dialog;
         tool.uId = reinterpret_cast<UINT_PTR>(control);
-        tool.lpszText = LPSTR_TEXTCALLBACKA;
-        SendMessageA(tooltip_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+        tool.lpszText = LPSTR_TEXTCALLBACKW;
+        // The control asks the dialog here whether it takes Unicode notifications (NotifiesUnicode).
+        SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
     }
 }
 
@@ -51,30 +54,36 @@ void MainTips::FollowPointer(HWND tree, const MSG& move) {
     if (tooltip_) SendMessageA(tooltip_, TTM_POP, 0, 0);
 }
 
-void MainTips::Answer(NMTTDISPINFOA& request, std::string text) {
+void MainTips::Answer(NMTTDISPINFOW& request, std::wstring text) {
     text_ = std::move(text);
     request.lpszText = text_.data();
     request.hinst = nullptr;
 }
 
+ui::Reply CGatekeelDlg::OnNotifyFormat(const ui::Message& message) {
+    // Only the tips' control gets Unicode notifications; the tree keeps the dialog's ANSI ones.
+    if (!tips_.Window() || reinterpret_cast<HWND>(message.wParam) != tips_.Window()) return ui::NotHandled();
+    return ui::Handled(NFR_UNICODE);
+}
+
 ui::Reply CGatekeelDlg::OnTipText(const ui::Message& message) {
-    auto& request = *reinterpret_cast<NMTTDISPINFOA*>(message.lParam);
+    auto& request = *reinterpret_cast<NMTTDISPINFOW*>(message.lParam);
     if (!tips_.Window() || request.hdr.hwndFrom != tips_.Window()) return ui::NotHandled();
     tips_.Answer(request, TipText(reinterpret_cast<HWND>(request.hdr.idFrom)));
     return ui::Handled();
 }
 
-std::string CGatekeelDlg::TipText(HWND control) const {
+std::wstring CGatekeelDlg::TipText(HWND control) const {
     HostNetworkInfo info;
     switch (GetDlgCtrlID(control)) {
     case IDC_SSDP_STATUS:
-        return ExplainSsdp(SsdpFacts::Of(ssdp_));
+        return ui::AnsiToWide(ExplainSsdp(SsdpFacts::Of(ssdp_)));
     case IDC_OS_STATUS:
         info.LoadOsVersion();  // read once per process: nothing is asked of the platform again
-        return ExplainOsVersion(info.OsVersion(), info.OsVersionKnown());
+        return ui::AnsiToWide(ExplainOsVersion(info.OsVersion(), info.OsVersionKnown()));
     case IDC_DHCP_STATUS:
         info.LoadAdapters();
-        return ExplainAdapters(info.Adapters(), LastAdapterQuery());
+        return ui::AnsiToWide(ExplainAdapters(info.Adapters(), LastAdapterQuery()));
     case IDC_MAPPING_TREE:
         return PointedMappingTip(control);
     default:
@@ -82,7 +91,7 @@ std::string CGatekeelDlg::TipText(HWND control) const {
     }
 }
 
-std::string CGatekeelDlg::PointedMappingTip(HWND tree) const {
+std::wstring CGatekeelDlg::PointedMappingTip(HWND tree) const {
     const Portolan* configurator = sharedConfigurator;
     POINT pointer{};
     GetCursorPos(&pointer);

@@ -22,10 +22,10 @@ public:
     // so the one that follows asks for that line's text.
     void FollowPointer(HWND tree, const MSG& move);
     // Hands the text to the control, which reads it after the notification has returned.
-    void Answer(NMTTDISPINFOA& request, std::string text);
+    void Answer(NMTTDISPINFOW& request, std::wstring text);
 
 private:
     HWND tooltip_ = nullptr;
     HTREEITEM pointed_ = nullptr;
-    std::string text_;
+    std::wstring text_;
 };

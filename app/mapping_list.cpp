@@ -10,25 +10,25 @@ HWND mainWindowHandle = nullptr;
 
 namespace {
 
-constexpr const char* kEol = "\r\n";
+constexpr const wchar_t* kEol = L"\r\n";
 // A router's texts have no length limit; a tip shows this much of each, so the lines
 // after it still fit what the tooltip control keeps.
 constexpr size_t kShownChars = 200;
 
-std::string Elided(std::wstring_view text) {
-    if (text.size() <= kShownChars) return ui::WideToAnsi(text);
+std::wstring Elided(std::wstring_view text) {
+    if (text.size() <= kShownChars) return std::wstring(text);
     size_t cut = kShownChars;
     if (IS_HIGH_SURROGATE(text[cut - 1])) --cut;
-    return ui::WideToAnsi(text.substr(0, cut)) + "...";
+    return std::wstring(text.substr(0, cut)) + L"...";
 }
 
 // Right-aligns text in a field of at least width characters, never cutting it.
-std::string RightAligned(const std::string& text, size_t width) {
+std::wstring RightAligned(const std::wstring& text, size_t width) {
     if (text.size() >= width) return text;
-    return std::string(width - text.size(), ' ') + text;
+    return std::wstring(width - text.size(), L' ') + text;
 }
 
-std::string Unsigned(int32_t value) { return std::to_string(static_cast<uint32_t>(value)); }
+std::wstring Unsigned(int32_t value) { return std::to_wstring(static_cast<uint32_t>(value)); }
 
 // Handles every message waiting in the queue; stops early when the pump saw WM_QUIT.
 void HandlePendingMessages() {
@@ -40,34 +40,36 @@ void HandlePendingMessages() {
 
 }  // namespace
 
-std::string MappingLine(const PortMapping& mapping) {
-    std::string line = RightAligned(ui::WideToAnsi(mapping.protocol), 5);
-    line += ' ';
-    line += ui::WideToAnsi(mapping.externalIPAddress);
-    line += ':';
+std::wstring MappingLine(const PortMapping& mapping) {
+    std::wstring line = RightAligned(mapping.protocol, 5);
+    line += L' ';
+    line += mapping.externalIPAddress;
+    line += L':';
     line += Unsigned(mapping.externalPort);
-    line += " => ";
-    line += ui::WideToAnsi(mapping.internalClient);
-    line += ':';
+    line += L" => ";
+    line += mapping.internalClient;
+    line += L':';
     line += Unsigned(mapping.internalPort);
-    line += " :: ";
-    line += ui::WideToAnsi(mapping.description);
-    line += ' ';
+    line += L" :: ";
+    line += mapping.description;
+    line += L' ';
     return line;
 }
 
-std::string MappingTip(const PortMapping& mapping, const IP_ADAPTER_INFO* adapters) {
-    const std::string external = Elided(mapping.externalIPAddress);
-    const std::string client = Elided(mapping.internalClient);
-    const uint32_t externalPort = static_cast<uint32_t>(mapping.externalPort);
-    std::string text = "Description: " + Elided(mapping.description) + kEol;
-    text += "Protocol: " + Elided(mapping.protocol) + kEol;
-    text += "External port: " + std::to_string(externalPort) + kEol;
-    text += "Internal client: " + client + ", port " + std::to_string(static_cast<uint32_t>(mapping.internalPort)) + kEol;
-    text += std::string("Enabled: ") + (mapping.enabled ? "yes" : "no") + kEol;
-    text += "Router's external address: " + (external.empty() ? std::string("not reported") : external) + kEol;
-    text += kEol + ExplainExternalAddress(external, externalPort) + kEol + ExplainInternalClient(client, adapters);
-    if (!mapping.enabled) text += std::string(kEol) + "Disabled: the router keeps this mapping but forwards nothing.";
+std::wstring MappingTip(const PortMapping& mapping, const IP_ADAPTER_INFO* adapters) {
+    const std::wstring external = Elided(mapping.externalIPAddress);
+    std::wstring text = L"Description: " + Elided(mapping.description) + kEol;
+    text += L"Protocol: " + Elided(mapping.protocol) + kEol;
+    text += L"External port: " + Unsigned(mapping.externalPort) + kEol;
+    text += L"Internal client: " + Elided(mapping.internalClient) + L", port " + Unsigned(mapping.internalPort) + kEol;
+    text += std::wstring(L"Enabled: ") + (mapping.enabled ? L"yes" : L"no") + kEol;
+    text += L"Router's external address: " + (external.empty() ? std::wstring(L"not reported") : external) + kEol;
+    // The verdicts read addresses, which are ASCII; they show no other text of the router's.
+    const std::string externalAddress = ui::WideToAnsi(Elided(mapping.externalIPAddress));
+    const std::string client = ui::WideToAnsi(Elided(mapping.internalClient));
+    text += kEol + ui::AnsiToWide(ExplainExternalAddress(externalAddress, static_cast<uint32_t>(mapping.externalPort)));
+    text += kEol + ui::AnsiToWide(ExplainInternalClient(client, adapters));
+    if (!mapping.enabled) text += std::wstring(kEol) + L"Disabled: the router keeps this mapping but forwards nothing.";
     return text;
 }
 

@@ -14,12 +14,12 @@
 extern HWND mainWindowHandle;
 
 // "%5s %s:%u => %s:%u :: %s " over protocol, external address and port, internal client
-// and port, and description; no length limit.
-std::string MappingLine(const PortMapping& mapping);
+// and port, and description; no length limit, the router's texts in any script.
+std::wstring MappingLine(const PortMapping& mapping);
 
 // The tip of a mapping's line: the whole record (the router's texts cut where they would
 // crowd out the rest), then what it means for reaching the port and the internal client.
-std::string MappingTip(const PortMapping& mapping, const IP_ADAPTER_INFO* adapters);
+std::wstring MappingTip(const PortMapping& mapping, const IP_ADAPTER_INFO* adapters);
 
 // The configurator's progress function during a refresh.
 void TraversalProgress(int32_t code);

@@ -47,6 +47,10 @@ int MappingCommands::Box(const std::string& text, const char* caption, UINT type
     return ui::ShowMessageBox(dialog_.Window(), text, caption, type);
 }
 
+int MappingCommands::Box(const std::wstring& text, const char* caption, UINT type) const {
+    return ui::ShowMessageBox(dialog_.Window(), text, caption, type);
+}
+
 void MappingCommands::ReportNoTree() const { Box("Could not acquire port map tree!", "AARGH!", MB_ICONERROR); }
 
 void MappingCommands::ReportItemNotFound() const { Box("Could not find item in tree!", "AARGH!", MB_ICONERROR); }
@@ -141,8 +145,8 @@ void MappingCommands::OnDelete() {
     const HTREEITEM selected = TreeView_GetSelection(tree);
     if (!selected) return;
 
-    const std::string question =
-        "Are you sure that you want to delete this port mapping?\r\n\r\n[" + ui::TreeItemText(tree, selected) + "]\r\n";
+    const std::wstring question = L"Are you sure that you want to delete this port mapping?\r\n\r\n[" +
+                                  ui::TreeItemText(tree, selected) + L"]\r\n";
     if (Box(question, "Careful!", MB_OKCANCEL | MB_ICONEXCLAMATION) != IDOK) return;
     uint32_t index = 0;
     if (!SelectedIndex(tree, selected, index)) return;

@@ -34,6 +34,7 @@ public:
 private:
     HWND Tree() const;
     int Box(const std::string& text, const char* caption, UINT type) const;
+    int Box(const std::wstring& text, const char* caption, UINT type) const;
     void ReportNoTree() const;
     void ReportItemNotFound() const;
     void RequestRefill() const;

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "ui/handles.h"
+#include "ui/text.h"
 
 namespace ui {
 namespace {
@@ -22,26 +23,36 @@ private:
     bool open_;
 };
 
-UniqueHGlobal GlobalText(const std::string& text) {
-    UniqueHGlobal block(GlobalAlloc(GMEM_MOVEABLE, text.size() + 1));
+// A movable block holding the characters and their terminating zero.
+template <class Char>
+UniqueHGlobal GlobalText(const std::basic_string<Char>& text) {
+    const size_t bytes = (text.size() + 1) * sizeof(Char);
+    UniqueHGlobal block(GlobalAlloc(GMEM_MOVEABLE, bytes));
     if (!block) return block;
-    void* bytes = GlobalLock(block.get());
-    if (!bytes) return UniqueHGlobal();
-    std::memcpy(bytes, text.c_str(), text.size() + 1);
+    void* memory = GlobalLock(block.get());
+    if (!memory) return UniqueHGlobal();
+    std::memcpy(memory, text.c_str(), bytes);
     GlobalUnlock(block.get());
     return block;
 }
 
+// The clipboard owns the block once it has taken it.
+bool Put(UINT format, UniqueHGlobal block) {
+    if (!block || !SetClipboardData(format, block.get())) return false;
+    block.release();
+    return true;
+}
+
 }  // namespace
 
-bool CopyTextToClipboard(HWND owner, const std::string& text) {
-    UniqueHGlobal block = GlobalText(text);
-    if (!block) return false;
+bool CopyTextToClipboard(HWND owner, const std::wstring& text) {
+    // Both formats, so a program that reads only the ANSI one gets the text the system would make.
+    UniqueHGlobal wide = GlobalText(text);
+    UniqueHGlobal ansi = GlobalText(WideToAnsi(text));
+    if (!wide || !ansi) return false;
     const OpenClipboardScope clipboard(owner);
     if (!clipboard || !EmptyClipboard()) return false;
-    if (!SetClipboardData(CF_TEXT, block.get())) return false;
-    block.release();  // the clipboard owns it now
-    return true;
+    return Put(CF_UNICODETEXT, std::move(wide)) && Put(CF_TEXT, std::move(ansi));
 }
 
 }  // namespace ui

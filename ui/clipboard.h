@@ -1,5 +1,5 @@
 #pragma once
-// Puts text on the clipboard, as the system's ANSI text format.
+// Puts text on the clipboard as Unicode text, with the ANSI text beside it.
 #include <windows.h>
 
 #include <string>
@@ -7,6 +7,6 @@
 namespace ui {
 
 // True when the clipboard holds the text afterwards; the owner window is the clipboard's opener.
-bool CopyTextToClipboard(HWND owner, const std::string& text);
+bool CopyTextToClipboard(HWND owner, const std::wstring& text);
 
 }  // namespace ui

@@ -32,20 +32,20 @@ bool IsTreeItemChecked(HWND tree, HTREEITEM item) {
     return (state & TVIS_STATEIMAGEMASK) >> 12 != kUncheckedImage;
 }
 
-std::string TreeItemText(HWND tree, HTREEITEM item) {
+std::wstring TreeItemText(HWND tree, HTREEITEM item) {
     // The control has no length query: grow the buffer until the text fits with room to spare.
-    std::string buffer(256, '\0');
+    std::wstring buffer(256, L'\0');
     for (;;) {
-        TVITEMA tvItem{};
+        TVITEMW tvItem{};
         tvItem.mask = TVIF_HANDLE | TVIF_TEXT;
         tvItem.hItem = item;
         tvItem.pszText = buffer.data();
         tvItem.cchTextMax = static_cast<int>(buffer.size());
-        buffer[0] = '\0';
-        if (!SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&tvItem))) return {};
-        const size_t length = std::char_traits<char>::length(buffer.c_str());
+        buffer[0] = L'\0';
+        if (!SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&tvItem))) return {};
+        const size_t length = std::char_traits<wchar_t>::length(buffer.c_str());
         if (length + 1 < buffer.size()) return buffer.substr(0, length);
-        buffer.assign(buffer.size() * 2, '\0');
+        buffer.assign(buffer.size() * 2, L'\0');
     }
 }
 
@@ -66,21 +66,21 @@ HTREEITEM TreeItemAt(HWND tree, POINT screen, UINT* where) {
     return item;
 }
 
-HTREEITEM AppendTreeItem(HWND tree, const std::string& text) {
-    TVINSERTSTRUCTA insert{};
+HTREEITEM AppendTreeItem(HWND tree, const std::wstring& text) {
+    TVINSERTSTRUCTW insert{};
     insert.hParent = TVI_ROOT;
     insert.hInsertAfter = TVI_LAST;
     insert.item.mask = TVIF_TEXT;
-    insert.item.pszText = const_cast<char*>(text.c_str());
-    return reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&insert)));
+    insert.item.pszText = const_cast<wchar_t*>(text.c_str());
+    return reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert)));
 }
 
-void SetTreeItemText(HWND tree, HTREEITEM item, const std::string& text) {
-    TVITEMA tvItem{};
+void SetTreeItemText(HWND tree, HTREEITEM item, const std::wstring& text) {
+    TVITEMW tvItem{};
     tvItem.mask = TVIF_HANDLE | TVIF_TEXT;
     tvItem.hItem = item;
-    tvItem.pszText = const_cast<char*>(text.c_str());
-    SendMessageA(tree, TVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&tvItem));
+    tvItem.pszText = const_cast<wchar_t*>(text.c_str());
+    SendMessageW(tree, TVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&tvItem));
 }
 
 void SetTreeItemData(HWND tree, HTREEITEM item, LPARAM data) {

@@ -15,11 +15,12 @@ bool FindTreeItemIndex(HWND tree, HTREEITEM item, uint32_t& position);
 // The root item reached by moving position times to the next sibling, stopping at the last.
 HTREEITEM RootItemAt(HWND tree, uint32_t position);
 
+// Texts go in and out as Unicode, whatever the character set of the tree's dialog.
 // Appends a root item with the text at the end; the new item or nullptr.
-HTREEITEM AppendTreeItem(HWND tree, const std::string& text);
-void SetTreeItemText(HWND tree, HTREEITEM item, const std::string& text);
+HTREEITEM AppendTreeItem(HWND tree, const std::wstring& text);
+void SetTreeItemText(HWND tree, HTREEITEM item, const std::wstring& text);
 // The item's whole text, however long.
-std::string TreeItemText(HWND tree, HTREEITEM item);
+std::wstring TreeItemText(HWND tree, HTREEITEM item);
 
 void SetTreeItemData(HWND tree, HTREEITEM item, LPARAM data);
 LPARAM TreeItemData(HWND tree, HTREEITEM item);

@@ -44,7 +44,7 @@ TEST_F(CommandsRoutingTest, DeleteAsksAboutTheSelectedMapping) {
     Click(IDC_DELETE);
     ASSERT_EQ(boxes_.boxes.size(), 1u);
     EXPECT_EQ(boxes_.boxes[0].caption, "Careful!");
-    EXPECT_NE(boxes_.boxes[0].text.find(ui::TreeItemText(Tree(), ItemAt(2))), std::string::npos);
+    EXPECT_NE(boxes_.boxes[0].wideText.find(ui::TreeItemText(Tree(), ItemAt(2))), std::wstring::npos);
     EXPECT_EQ(boxes_.boxes[0].owner, Window());
     EXPECT_TRUE(router_->collection().removeCalls.empty());
 }

@@ -208,7 +208,7 @@ TEST_F(MainDialogTest, RefreshingTwiceListsEachMappingOnce) {
 TEST_F(MainDialogTest, AnEmptyRouterEmptiesTheTreeWithoutABox) {
     Router(0);
     Create();
-    ui::AppendTreeItem(Tree(), "left over");
+    ui::AppendTreeItem(Tree(), L"left over");
     Click(IDC_REFRESH);
     EXPECT_EQ(TreeView_GetCount(Tree()), 0u);
     EXPECT_TRUE(boxes_.boxes.empty());
@@ -221,16 +221,16 @@ TEST_F(MainDialogTest, ALongDescriptionIsListedInFull) {
     router.AddListed(values);
     Create();
     Click(IDC_REFRESH);
-    const std::string line = ui::TreeItemText(Tree(), TreeView_GetRoot(Tree()));
+    const std::wstring line = ui::TreeItemText(Tree(), TreeView_GetRoot(Tree()));
     EXPECT_EQ(line.size(), MappingLine(sharedConfigurator->mappings[0]).size());
-    EXPECT_EQ(line.substr(line.size() - 6), "x%s%n ");
+    EXPECT_EQ(line.substr(line.size() - 6), L"x%s%n ");
 }
 
 TEST_F(MainDialogTest, ControlsAreLockedAndTheTreeEmptiedWhileEnumerating) {
     Router(3);
     Create();
-    ui::AppendTreeItem(Tree(), "old 1");
-    ui::AppendTreeItem(Tree(), "old 2");
+    ui::AppendTreeItem(Tree(), L"old 1");
+    ui::AppendTreeItem(Tree(), L"old 2");
     gui_test::Probe probe;
     std::vector<bool> enabledDuring;
     UINT treeCountAfterClear = 99;
@@ -266,7 +266,7 @@ struct NoRouterCase {
     const char* message;
 };
 
-TEST_F(MainDialogTest, WithoutRouterOrCollectionEachRefreshSaysSoAndTheConfiguratorIsMadeOnce) {
+TEST_F(MainDialogTest, WithoutRouterOrCollectionEachRefreshSaysSoAndTriesAgain) {
     const NoRouterCase cases[] = {
         {"no NAT object", true, "Portolan::CoCreateInstance returned a NULL ptr",
          "There appear to be no available (NAT) routers using UPnP."},
@@ -284,7 +284,7 @@ TEST_F(MainDialogTest, WithoutRouterOrCollectionEachRefreshSaysSoAndTheConfigura
             router.nat.getCollection.SetStanding(fakes::NullOut());
         }
         Create();
-        ui::AppendTreeItem(Tree(), "kept");
+        ui::AppendTreeItem(Tree(), L"kept");
         // The construction's box has no owner: an impatient click on Refresh meanwhile.
         std::vector<bool> enabledWhileOpen;
         boxes_.whileOpen = [&](const fakes::Box& box) {
@@ -295,7 +295,9 @@ TEST_F(MainDialogTest, WithoutRouterOrCollectionEachRefreshSaysSoAndTheConfigura
         Click(IDC_REFRESH);
         Click(IDC_REFRESH);
         EXPECT_EQ(enabledWhileOpen, std::vector<bool>(5, false));
-        EXPECT_EQ(router.installer.create.Calls(), 1);
+        // The click made while the first box was open is refused; the second refresh asks again, quietly.
+        EXPECT_EQ(router.installer.create.Calls(), c.natMissing ? 2 : 1);
+        EXPECT_EQ(router.nat.getCollection.Calls(), c.natMissing ? 0 : 2);
         ASSERT_EQ(boxes_.boxes.size(), 3u);
         EXPECT_EQ(boxes_.boxes[0].text, c.firstBox);
         for (size_t i = 1; i < 3; ++i) {
@@ -304,8 +306,15 @@ TEST_F(MainDialogTest, WithoutRouterOrCollectionEachRefreshSaysSoAndTheConfigura
             EXPECT_EQ(boxes_.boxes[i].type, 0x30u);
             EXPECT_EQ(boxes_.boxes[i].owner, Window());
         }
-        EXPECT_EQ(TreeView_GetCount(Tree()), 1u);
+        // The first refresh leaves the tree alone; the second let go of the last read, lines and all.
+        EXPECT_EQ(TreeView_GetCount(Tree()), 0u);
         for (int id : kLockedIds) EXPECT_TRUE(IsWindowEnabled(Item(id))) << id;
+        // The router answers now: the next refresh lists it.
+        router.installer.create = fakes::Script();
+        router.nat.getCollection = fakes::Script();
+        Click(IDC_REFRESH);
+        EXPECT_EQ(TreeView_GetCount(Tree()), 2u);
+        EXPECT_EQ(boxes_.boxes.size(), 3u);
     }
 }
 

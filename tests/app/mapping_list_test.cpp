@@ -6,8 +6,12 @@
 #include <vector>
 
 #include "app/mapping_list.h"
+#include "ui/text.h"
 
 namespace {
+
+// "Game server" in Chinese: outside any Western code page.
+const wchar_t kGameServer[] = L"\x6E38\x620F\x670D\x52A1\x5668";
 
 PortMapping Mapping(std::wstring protocol, std::wstring external, int32_t externalPort, std::wstring client,
                     int32_t internalPort, std::wstring description) {
@@ -24,21 +28,23 @@ PortMapping Mapping(std::wstring protocol, std::wstring external, int32_t extern
 struct LineCase {
     const char* name;
     PortMapping mapping;
-    std::string line;
+    std::wstring line;
 };
 
 TEST(MappingLine, FormatsEachFieldInPlace) {
     const LineCase cases[] = {
         {"udp game", Mapping(L"UDP", L"0.0.0.0", 3074, L"192.168.0.5", 3074, L"game"),
-         "  UDP 0.0.0.0:3074 => 192.168.0.5:3074 :: game "},
+         L"  UDP 0.0.0.0:3074 => 192.168.0.5:3074 :: game "},
         {"empty description keeps the last blank", Mapping(L"TCP", L"203.0.113.7", 80, L"192.0.2.10", 8080, L""),
-         "  TCP 203.0.113.7:80 => 192.0.2.10:8080 ::  "},
+         L"  TCP 203.0.113.7:80 => 192.0.2.10:8080 ::  "},
         {"long protocol is not cut", PortMapping{},
-         "<unknown protocol> 0.0.0.0:0 => <no internal client>:0 :: <no description> "},
-        {"five characters fill the field", Mapping(L"ABCDE", L"a", 1, L"b", 2, L"c"), "ABCDE a:1 => b:2 :: c "},
-        {"ports print unsigned", Mapping(L"TCP", L"a", -1, L"b", 65535, L"c"), "  TCP a:4294967295 => b:65535 :: c "},
+         L"<unknown protocol> 0.0.0.0:0 => <no internal client>:0 :: <no description> "},
+        {"five characters fill the field", Mapping(L"ABCDE", L"a", 1, L"b", 2, L"c"), L"ABCDE a:1 => b:2 :: c "},
+        {"ports print unsigned", Mapping(L"TCP", L"a", -1, L"b", 65535, L"c"), L"  TCP a:4294967295 => b:65535 :: c "},
         {"format characters are text", Mapping(L"%s%n", L"%d", 1, L"%x", 2, L"%s%s%s%n"),
-         " %s%n %d:1 => %x:2 :: %s%s%s%n "},
+         L" %s%n %d:1 => %x:2 :: %s%s%s%n "},
+        {"another script stays whole", Mapping(L"UDP", L"", 1, L"192.0.2.5", 2, kGameServer),
+         L"  UDP :1 => 192.0.2.5:2 :: \x6E38\x620F\x670D\x52A1\x5668 "},
     };
     for (const LineCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -48,15 +54,15 @@ TEST(MappingLine, FormatsEachFieldInPlace) {
 
 TEST(MappingLine, ListsA64KiBDescriptionInFull) {
     const std::wstring description(64 * 1024, L'd');
-    const std::string line = MappingLine(Mapping(L"TCP", L"a", 1, L"b", 2, description));
-    EXPECT_EQ(line, "  TCP a:1 => b:2 :: " + std::string(64 * 1024, 'd') + " ");
+    const std::wstring line = MappingLine(Mapping(L"TCP", L"a", 1, L"b", 2, description));
+    EXPECT_EQ(line, L"  TCP a:1 => b:2 :: " + std::wstring(64 * 1024, L'd') + L" ");
 }
 
 struct TipCase {
     const char* name;
     PortMapping mapping;
-    std::vector<std::string> says;
-    std::vector<std::string> never;
+    std::vector<std::wstring> says;
+    std::vector<std::wstring> never;
 };
 
 TEST(MappingTip, ShowsTheWholeRecordThenItsVerdicts) {
@@ -66,19 +72,22 @@ TEST(MappingTip, ShowsTheWholeRecordThenItsVerdicts) {
     enabled.enabled = -1;
     const TipCase cases[] = {
         {"enabled", enabled,
-         {"Description: web\r\nProtocol: TCP\r\nExternal port: 8080\r\nInternal client: 192.168.1.20, port 80\r\n"
-          "Enabled: yes\r\nRouter's external address: 100.72.1.5\r\n\r\n",
-          "carrier-grade NAT", "Without the adapter list"},
-         {"forwards nothing"}},
+         {L"Description: web\r\nProtocol: TCP\r\nExternal port: 8080\r\nInternal client: 192.168.1.20, port 80\r\n"
+          L"Enabled: yes\r\nRouter's external address: 100.72.1.5\r\n\r\n",
+          L"carrier-grade NAT", L"Without the adapter list"},
+         {L"forwards nothing"}},
         {"disabled, no address", disabled,
-         {"Enabled: no", "address: not reported", "cannot tell whether another NAT", "forwards nothing."}, {}},
+         {L"Enabled: no", L"address: not reported", L"cannot tell whether another NAT", L"forwards nothing."}, {}},
         {"a long description is cut", Mapping(L"TCP", L"", 1, L"", 2, std::wstring(70000, L'd') + L"tail"),
-         {"ddd...\r\nProtocol: TCP"}, {"tail"}},
+         {L"ddd...\r\nProtocol: TCP"}, {L"tail"}},
+        {"another script stays whole", Mapping(L"UDP", L"", 1, L"192.0.2.5", 2, kGameServer),
+         {L"Description: \x6E38\x620F\x670D\x52A1\x5668\r\n"}, {L"?"}},
     };
     for (const TipCase& c : cases) {
-        const std::string tip = MappingTip(c.mapping, nullptr);
-        for (const std::string& text : c.says) EXPECT_NE(tip.find(text), std::string::npos) << c.name << ":\n" << tip;
-        for (const std::string& text : c.never) EXPECT_EQ(tip.find(text), std::string::npos) << c.name << ":\n" << tip;
+        const std::wstring tip = MappingTip(c.mapping, nullptr);
+        const std::string shown = ui::WideToAnsi(tip);
+        for (const std::wstring& text : c.says) EXPECT_NE(tip.find(text), std::wstring::npos) << c.name << ":\n" << shown;
+        for (const std::wstring& text : c.never) EXPECT_EQ(tip.find(text), std::wstring::npos) << c.name << ":\n" << shown;
     }
 }
 

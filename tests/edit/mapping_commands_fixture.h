@@ -19,6 +19,7 @@
 #include "tests/edit/dialog_driver.h"
 #include "tests/fakes/fake_nat.h"
 #include "tests/fakes/message_box_recorder.h"
+#include "ui/text.h"
 #include "ui/tree_view.h"
 
 namespace commands_test {
@@ -107,9 +108,10 @@ protected:
         for (HTREEITEM i = TreeView_GetRoot(tree_); i; i = TreeView_GetNextSibling(tree_, i)) items.push_back(i);
         return items;
     }
+    // The lines in the ANSI code page, as the program's own texts are written.
     std::vector<std::string> Lines() const {
         std::vector<std::string> lines;
-        for (HTREEITEM item : Items()) lines.push_back(ui::TreeItemText(tree_, item));
+        for (HTREEITEM item : Items()) lines.push_back(ui::WideToAnsi(ui::TreeItemText(tree_, item)));
         return lines;
     }
     void Select(size_t position) { TreeView_SelectItem(tree_, Items().at(position)); }

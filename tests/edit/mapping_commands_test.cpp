@@ -321,16 +321,17 @@ TEST_F(MappingCommandsTest, DeleteRefusedByTheRouterIsReported) {
     EXPECT_EQ(Items().size(), 3u);
 }
 
-TEST_F(MappingCommandsTest, DeleteConfirmationCarriesALongLineWholeAndVerbatim) {
-    const std::wstring description = std::wstring(65536, L'w') + L" %s %n %%";
+TEST_F(MappingCommandsTest, DeleteConfirmationCarriesALongLineWholeAndVerbatimInAnyScript) {
+    const std::wstring description = std::wstring(65536, L'w') + L" %s %n %% \x6E38\x620F\x670D\x52A1\x5668";
     Connect({Mapping(L"TCP", 8080, L"192.0.2.10", 80, description.c_str())});
-    const std::string line = Lines().at(0);
-    ASSERT_GT(line.size(), 65536u);
+    const std::wstring line = ui::TreeItemText(tree_, Items().at(0));
+    ASSERT_EQ(line.substr(line.size() - 6), L"\x6E38\x620F\x670D\x52A1\x5668 ");
     Select(0);
     boxes_->Answer(IDCANCEL);
     Press(IDC_DELETE);
     ASSERT_EQ(boxes_->boxes.size(), 1u);
-    EXPECT_EQ(boxes_->boxes[0].text, "Are you sure that you want to delete this port mapping?\r\n\r\n[" + line + "]\r\n");
+    EXPECT_EQ(boxes_->boxes[0].wideText,
+              L"Are you sure that you want to delete this port mapping?\r\n\r\n[" + line + L"]\r\n");
 }
 
 // ---- the check box ----

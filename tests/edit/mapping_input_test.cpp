@@ -80,11 +80,13 @@ TEST_F(MappingCommandsTest, ALabelClickSelectsAndADoubleClickEdits) {
     EXPECT_TRUE(boxes_->boxes.empty());
 }
 
-std::string ClipboardText() {
-    std::string text;
-    if (!OpenClipboard(nullptr)) return "(clipboard not available)";
-    if (const HANDLE data = GetClipboardData(CF_TEXT)) {
-        if (const char* bytes = static_cast<const char*>(GlobalLock(data))) text = bytes;
+// The clipboard's text in one format (CF_TEXT or CF_UNICODETEXT) as the given string type.
+template <class Text>
+Text ClipboardText(UINT format) {
+    Text text;
+    if (!OpenClipboard(nullptr)) return text;
+    if (const HANDLE data = GetClipboardData(format)) {
+        if (const auto* chars = static_cast<const typename Text::value_type*>(GlobalLock(data))) text = chars;
         GlobalUnlock(data);
     }
     CloseClipboard();
@@ -139,10 +141,11 @@ TEST_F(MappingCommandsTest, KeysRunTheCommandsOfTheirButtons) {
         }
         EXPECT_TRUE(nat_.collection.removeCalls.empty());
     }
-    ASSERT_TRUE(ui::CopyTextToClipboard(main_->Window(), "before"));
+    ASSERT_TRUE(ui::CopyTextToClipboard(main_->Window(), L"before"));
     Select(2);
     PressKey(tree_, 'C', VK_CONTROL);
-    EXPECT_EQ(ClipboardText(), Lines().at(2));
+    EXPECT_EQ(ClipboardText<std::string>(CF_TEXT), Lines().at(2));
+    EXPECT_EQ(ClipboardText<std::wstring>(CF_UNICODETEXT), ui::TreeItemText(tree_, Items().at(2)));
     PressKey(tree_, VK_RETURN);
     EXPECT_FALSE(IsWindow(main_->Window()));
     EXPECT_EQ(main_->Result(), IDOK);

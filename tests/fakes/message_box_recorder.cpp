@@ -1,6 +1,7 @@
 #include "tests/fakes/message_box_recorder.h"
 
 #include "ui/message_box.h"
+#include "ui/text.h"
 
 namespace fakes {
 namespace {
@@ -17,12 +18,13 @@ MessageBoxRecorder::~MessageBoxRecorder() {
     current = outer_;
 }
 
-int MessageBoxRecorder::Show(HWND owner, const char* text, const char* caption, UINT type) {
+int MessageBoxRecorder::Show(HWND owner, const wchar_t* text, const wchar_t* caption, UINT type) {
     MessageBoxRecorder& recorder = *current;
-    recorder.boxes.push_back(Box{owner, text ? text : "", caption ? caption : "", type});
+    const std::wstring shown = text ? text : L"";
+    recorder.boxes.push_back(Box{owner, ui::WideToAnsi(shown), ui::WideToAnsi(caption ? caption : L""), type, shown});
     if (recorder.whileOpen) {
-        const Box shown = recorder.boxes.back();  // the action may show further boxes
-        recorder.whileOpen(shown);
+        const Box open = recorder.boxes.back();  // the action may show further boxes
+        recorder.whileOpen(open);
     }
     if (recorder.answers_.empty()) return IDOK;
     const int answer = recorder.answers_.front();

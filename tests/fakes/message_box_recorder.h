@@ -19,9 +19,10 @@ namespace fakes {
 
 struct Box {
     HWND owner;
-    std::string text;
+    std::string text;  // in the ANSI code page, as the program's own texts are written
     std::string caption;
     UINT type;
+    std::wstring wideText;  // as shown, whatever its script
 };
 
 class MessageBoxRecorder {
@@ -39,7 +40,7 @@ public:
     std::function<void(const Box&)> whileOpen;
 
 private:
-    static int Show(HWND owner, const char* text, const char* caption, UINT type);
+    static int Show(HWND owner, const wchar_t* text, const wchar_t* caption, UINT type);
     std::deque<int> answers_;
     ui::MessageBoxFunction previous_ = nullptr;
     MessageBoxRecorder* outer_;  // the recorder this one stands in for while it lives

@@ -22,14 +22,14 @@ protected:
     }
     void TearDown() override { DestroyWindow(tree_); }
 
-    HTREEITEM Append(const std::string& text) { return AppendTreeItem(tree_, text); }
+    HTREEITEM Append(const std::wstring& text) { return AppendTreeItem(tree_, text); }
 
     HWND tree_ = nullptr;
 };
 
 TEST_F(TreeTest, FindsEachRootItemsPosition) {
     HTREEITEM items[4];
-    for (int i = 0; i < 4; ++i) items[i] = Append("item " + std::to_string(i));
+    for (int i = 0; i < 4; ++i) items[i] = Append(L"item " + std::to_wstring(i));
     for (uint32_t i = 0; i < 4; ++i) {
         uint32_t position = 99;
         EXPECT_TRUE(FindTreeItemIndex(tree_, items[i], position));
@@ -38,9 +38,9 @@ TEST_F(TreeTest, FindsEachRootItemsPosition) {
 }
 
 TEST_F(TreeTest, AnItemNotAmongTheRootsGivesTheRootCount) {
-    Append("a");
-    const HTREEITEM second = Append("b");
-    Append("c");
+    Append(L"a");
+    const HTREEITEM second = Append(L"b");
+    Append(L"c");
     TVINSERTSTRUCTA insert{};
     insert.hParent = second;
     insert.hInsertAfter = TVI_LAST;
@@ -56,7 +56,7 @@ TEST_F(TreeTest, AnItemNotAmongTheRootsGivesTheRootCount) {
 }
 
 TEST_F(TreeTest, CheckMarkIsTheStateImage) {
-    const HTREEITEM item = Append("x");
+    const HTREEITEM item = Append(L"x");
     SetTreeItemChecked(tree_, item, true);
     EXPECT_EQ(TreeView_GetItemState(tree_, item, TVIS_STATEIMAGEMASK), INDEXTOSTATEIMAGEMASK(2));
     EXPECT_TRUE(IsTreeItemChecked(tree_, item));
@@ -65,21 +65,23 @@ TEST_F(TreeTest, CheckMarkIsTheStateImage) {
     EXPECT_FALSE(IsTreeItemChecked(tree_, item));
 }
 
-TEST_F(TreeTest, ItemTextComesBackWholeAtAnyLength) {
+TEST_F(TreeTest, ItemTextComesBackWholeAtAnyLengthAndInAnyScript) {
+    // The tree sits in an ANSI dialog: texts outside the code page must still arrive whole.
+    const std::wstring scripts = L"\x6E38\x620F\x670D\x52A1\x5668 \x0645\x0631\x062D\x0628\x0627 \xD83C\xDFAE";
     for (size_t length : {0u, 1u, 254u, 255u, 256u, 257u, 70000u}) {
         SCOPED_TRACE(length);
-        const std::string text(length, 'q');
+        const std::wstring text(length, L'q');
         const HTREEITEM item = Append(text);
         EXPECT_EQ(TreeItemText(tree_, item), text);
-        SetTreeItemText(tree_, item, text + "!");
-        EXPECT_EQ(TreeItemText(tree_, item), text + "!");
+        SetTreeItemText(tree_, item, text + scripts);
+        EXPECT_EQ(TreeItemText(tree_, item), text + scripts);
     }
 }
 
 TEST_F(TreeTest, ItemDataAndRootWalk) {
     HTREEITEM items[3];
     for (int i = 0; i < 3; ++i) {
-        items[i] = Append("i");
+        items[i] = Append(L"i");
         SetTreeItemData(tree_, items[i], 40 + i);
     }
     for (int i = 0; i < 3; ++i) EXPECT_EQ(TreeItemData(tree_, items[i]), 40 + i);
