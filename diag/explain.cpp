@@ -12,6 +12,7 @@
 namespace {
 
 constexpr const char* kEol = "\r\n";
+constexpr const char* kNoGateway = "No adapter holds a default gateway, so none of them leads to a router.";
 // Names in adapter descriptions that mark a virtual or tunnel adapter.
 constexpr std::string_view kVirtualNames[] = {"VPN", "TAP", "WireGuard", "VirtualBox", "VMware", "Hyper-V", "WSL"};
 
@@ -93,9 +94,40 @@ std::string AddressOrEmpty(const IP_ADDRESS_STRING& field) {
     return text == "0.0.0.0" ? std::string() : text;
 }
 
-std::string AdapterRole(bool isVirtual, bool hasGateway) {
-    if (isVirtual) return hasGateway ? ": a virtual or tunnel adapter, with a default gateway" : ": a virtual or tunnel adapter";
-    return hasGateway ? ": faces the router (it holds the default gateway)" : "";
+bool HoldsGateway(const IP_ADAPTER_INFO& adapter) { return !AddressOrEmpty(adapter.GatewayList.IpAddress).empty(); }
+
+bool HoldsAddress(const IP_ADAPTER_INFO& adapter) {
+    for (const IP_ADDR_STRING* entry = &adapter.IpAddressList; entry; entry = entry->Next) {
+        if (ParseIpv4(FieldText(entry->IpAddress.String)).value_or(0) != 0) return true;
+    }
+    return false;
+}
+
+// How this computer reaches the router, by the adapters that hold a default gateway. Where no
+// physical adapter holds an address, a virtual one with the gateway bridges this computer to
+// the network (a Hyper-V external switch, a bridged VMware or VirtualBox set-up): it is the
+// way to the router. Beside a physical adapter with an address, it is a detour (a VPN).
+enum class Route { NoGateway, Physical, Bridged, OnlyVirtual };
+
+Route RouteOf(const IP_ADAPTER_INFO* adapters) {
+    bool gateway = false, physicalGateway = false, physicalAddress = false;
+    for (const IP_ADAPTER_INFO* adapter = adapters; adapter; adapter = adapter->Next) {
+        const bool isVirtual = IsVirtual(*adapter);
+        gateway = gateway || HoldsGateway(*adapter);
+        physicalGateway = physicalGateway || (!isVirtual && HoldsGateway(*adapter));
+        physicalAddress = physicalAddress || (!isVirtual && HoldsAddress(*adapter));
+    }
+    if (!gateway) return Route::NoGateway;
+    if (physicalGateway) return Route::Physical;
+    return physicalAddress ? Route::OnlyVirtual : Route::Bridged;
+}
+
+std::string AdapterRole(const IP_ADAPTER_INFO& adapter, Route route) {
+    const bool hasGateway = HoldsGateway(adapter);
+    if (!IsVirtual(adapter)) return hasGateway ? ": faces the router (it holds the default gateway)" : "";
+    if (!hasGateway) return ": a virtual or tunnel adapter";
+    if (route == Route::Bridged) return ": faces the router (a virtual adapter bridged to the network, with the default gateway)";
+    return ": a virtual or tunnel adapter, with a default gateway";
 }
 
 std::string DhcpText(const IP_ADAPTER_INFO& adapter) {
@@ -152,22 +184,18 @@ std::string Trimmed(std::string text) {
 
 std::string ExplainAdapters(const IP_ADAPTER_INFO* adapters, AdapterQueryOutcome query) {
     if (!adapters) return NoAdaptersText(query);
+    const Route route = RouteOf(adapters);
     std::string text;
-    int gateways = 0;
-    int physicalGateways = 0;
     for (const IP_ADAPTER_INFO* adapter = adapters; adapter; adapter = adapter->Next) {
-        const bool isVirtual = IsVirtual(*adapter);
         const std::string gateway = AddressOrEmpty(adapter->GatewayList.IpAddress);
-        gateways += gateway.empty() ? 0 : 1;
-        physicalGateways += gateway.empty() || isVirtual ? 0 : 1;
-        text += AdapterName(*adapter) + AdapterRole(isVirtual, !gateway.empty()) + kEol;
+        text += AdapterName(*adapter) + AdapterRole(*adapter, route) + kEol;
         text += "  Address " + FieldText(adapter->IpAddressList.IpAddress.String) + ", mask " +
                 FieldText(adapter->IpAddressList.IpMask.String) + kEol;
         text += "  " + DhcpText(*adapter) + kEol;
         text += (gateway.empty() ? std::string("  No gateway") : "  Gateway " + gateway) + kEol;
     }
-    if (gateways == 0) return text + "No adapter holds a default gateway, so none of them leads to a router.";
-    if (physicalGateways == 0) {
+    if (route == Route::NoGateway) return text + kNoGateway;
+    if (route == Route::OnlyVirtual) {
         return text + "Warning: only a virtual or tunnel adapter holds a default gateway, so traffic to the router "
                       "may leave through it.";
     }

@@ -45,6 +45,8 @@ std::string AdapterTip(const std::vector<Adapter>& adapters, AdapterQueryOutcome
 }
 
 const Adapter kLan{"Intel(R) Ethernet", MIB_IF_TYPE_ETHERNET, "192.168.1.20", "192.168.1.1", true};
+const Adapter kLanNoGateway{"Intel(R) Ethernet", MIB_IF_TYPE_ETHERNET, "192.168.1.20", "", false};
+const Adapter kHyperV{"Hyper-V Virtual Ethernet Adapter", MIB_IF_TYPE_ETHERNET, "192.168.1.20", "192.168.1.1", true};
 
 std::string ClientTip(const char* client) {
     const std::vector<IP_ADAPTER_INFO> lan = AdapterList({kLan});
@@ -81,13 +83,17 @@ TEST(Explain, EachTipSaysWhatItsRecordsMean) {
           "DHCP on, server 192.168.1.1", "Gateway 192.168.1.1"},
          {"Warning", "virtual"}},
         {"a VPN holds the only gateway",
-         AdapterTip({{"Intel(R) Ethernet", MIB_IF_TYPE_ETHERNET, "192.168.1.20", "", false},
-                     {"TAP-Windows Adapter V9", MIB_IF_TYPE_ETHERNET, "10.8.0.6", "10.8.0.5", true}}),
+         AdapterTip({kLanNoGateway, {"TAP-Windows Adapter V9", MIB_IF_TYPE_ETHERNET, "10.8.0.6", "10.8.0.5", true}}),
          {"DHCP off", "No gateway", "TAP-Windows Adapter V9: a virtual or tunnel adapter, with a default gateway",
           "Warning: only a virtual or tunnel adapter holds a default gateway"},
          {"faces the router"}},
-        {"a tunnel holds the only gateway", AdapterTip({{"Teredo", IF_TYPE_TUNNEL, "10.1.1.1", "10.1.1.2", false}}),
+        {"a tunnel holds the only gateway", AdapterTip({kLanNoGateway, {"Teredo", IF_TYPE_TUNNEL, "10.1.1.1", "10.1.1.2", false}}),
          {"Warning"}},
+        {"a bridge beside an unaddressed adapter",
+         AdapterTip({{"Realtek PCIe GbE", MIB_IF_TYPE_ETHERNET, "0.0.0.0", "", false}, kHyperV}),
+         {"Hyper-V Virtual Ethernet Adapter: faces the router"}, {"Warning", "No adapter holds"}},
+        {"a bridge alone", AdapterTip({{"VMware Network Adapter", MIB_IF_TYPE_ETHERNET, "10.0.0.5", "10.0.0.1", false}}),
+         {"VMware Network Adapter: faces the router"}, {"Warning"}},
         {"no word of a virtual name", AdapterTip({{"Realtek Adapter VPNX", MIB_IF_TYPE_ETHERNET, longName.c_str(), "0.0.0.0", true}}),
          {"Address xxxxxxxxxxxxxxxx, mask 255.255.255.0", "No adapter holds a default gateway"}, {"virtual"}},
         {"no adapters", AdapterTip({}, {AdapterQuery::NoAdapters, ERROR_NO_DATA}), {"reports no network adapter"}},
