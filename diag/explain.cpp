@@ -46,12 +46,37 @@ std::string DottedText(uint32_t address) {
            std::to_string(address >> 8 & 0xFF) + "." + std::to_string(address & 0xFF);
 }
 
-bool InRange(uint32_t address, uint32_t base, int bits) { return (address & (~0u << (32 - bits))) == base; }
+// What an external address says about reaching the router from the internet.
+enum class Reach { Reserved, LinkLocal, CarrierNat, Private, Public };
 
-bool IsPrivate(uint32_t address) {
-    return InRange(address, Ip(10, 0, 0, 0), 8) || InRange(address, Ip(172, 16, 0, 0), 12) ||
-           InRange(address, Ip(192, 168, 0, 0), 16);
+struct AddressRange {
+    uint32_t base;
+    int bits;
+    Reach reach;
+
+    bool Holds(uint32_t address) const { return (address & (~0u << (32 - bits))) == base; }
+    std::string Text() const;
+};
+
+// Where the internet cannot reach an address directly, searched in order; an address of none is public.
+constexpr AddressRange kRanges[] = {
+    {Ip(0, 0, 0, 0), 8, Reach::Reserved},        {Ip(127, 0, 0, 0), 8, Reach::Reserved},
+    {Ip(192, 0, 0, 0), 24, Reach::Reserved},     {Ip(198, 18, 0, 0), 15, Reach::Reserved},
+    {Ip(224, 0, 0, 0), 4, Reach::Reserved},      {Ip(240, 0, 0, 0), 4, Reach::Reserved},
+    {Ip(169, 254, 0, 0), 16, Reach::LinkLocal},  {Ip(100, 64, 0, 0), 10, Reach::CarrierNat},
+    {Ip(10, 0, 0, 0), 8, Reach::Private},        {Ip(172, 16, 0, 0), 12, Reach::Private},
+    {Ip(192, 168, 0, 0), 16, Reach::Private},
+};
+constexpr AddressRange kPublic{0, 0, Reach::Public};
+
+const AddressRange& RangeOf(uint32_t address) {
+    for (const AddressRange& range : kRanges) {
+        if (range.Holds(address)) return range;
+    }
+    return kPublic;
 }
+
+std::string AddressRange::Text() const { return DottedText(base) + "/" + std::to_string(bits); }
 
 int PrefixLength(uint32_t mask) {
     int bits = 0;
@@ -238,37 +263,52 @@ std::string ExplainOsVersion(const OSVERSIONINFOEXA& version, bool known) {
 
 std::string ExplainExternalAddress(const std::string& external, uint32_t port) {
     if (external.empty()) {
-        return "The platform did not report the router's external address, so Gatekeel cannot tell whether "
-               "another NAT stands in front of the router.";
+        return "The router's external address was not reported, so Gatekeel cannot tell whether another NAT "
+               "stands in front of the router.";
     }
     const std::optional<uint32_t> address = ParseIpv4(external);
     if (!address) return "That is no IPv4 address, so Gatekeel cannot tell whether another NAT stands in front of the router.";
-    if (*address == 0 || InRange(*address, Ip(169, 254, 0, 0), 16))
-        return "The router has no internet address: it may not be connected.";
-    if (InRange(*address, Ip(100, 64, 0, 0), 10)) {
-        return "That is a carrier-grade NAT address (100.64.0.0/10): your provider's NAT stands in front of the "
-               "router, so this mapping alone cannot make the port reachable from the internet.";
+    if (*address == 0) {
+        return "0.0.0.0 stands for no address: either the router reports no internet address (it may not be "
+               "connected), or Windows did not deliver the address the router reported; the record cannot tell which.";
     }
-    if (IsPrivate(*address)) {
-        return "That is a private address: another router stands in front of this one (double NAT), so this "
-               "mapping alone cannot make the port reachable from the internet.";
+    const AddressRange& range = RangeOf(*address);
+    const std::string shown = DottedText(*address);
+    switch (range.reach) {
+    case Reach::Reserved:
+        return shown + " is not an internet address (it lies in the reserved range " + range.Text() +
+               "), so this mapping cannot be reached from the internet.";
+    case Reach::LinkLocal:
+        return shown + " is a link-local address (" + range.Text() +
+               "): the router has no internet address; it may not be connected.";
+    case Reach::CarrierNat:
+        return shown + " is a carrier-grade NAT address (" + range.Text() +
+               "): your provider's NAT stands in front of the router, so this mapping alone cannot make the port "
+               "reachable from the internet.";
+    case Reach::Private:
+        return shown + " is a private address (" + range.Text() +
+               "): another router stands in front of this one (double NAT), so this mapping alone cannot make the "
+               "port reachable from the internet.";
+    default:
+        return "From the internet, this mapping is reached at " + shown + ":" + std::to_string(port) + ".";
     }
-    return "From the internet, this mapping is reached at " + external + ":" + std::to_string(port) + ".";
 }
 
 std::string ExplainInternalClient(const std::string& client, const IP_ADAPTER_INFO* adapters) {
+    if (client.empty()) return "The router reported no internal client, so Gatekeel cannot tell where this mapping leads.";
     const std::optional<uint32_t> address = ParseIpv4(client);
-    if (!address) return client + " is no IPv4 address, so Gatekeel cannot tell where it is.";
-    if (!adapters) return "Without the adapter list Gatekeel cannot tell where " + client + " is.";
+    if (!address) return "The internal client is no IPv4 address, so Gatekeel cannot tell where it is.";
+    const std::string shown = DottedText(*address);
+    if (!adapters) return "Without the adapter list Gatekeel cannot tell where " + shown + " is.";
     const std::vector<OwnAddress> own = OwnAddresses(adapters);
     for (const OwnAddress& entry : own) {
-        if (entry.address == *address) return client + " is this computer (" + AdapterName(*entry.adapter) + ").";
+        if (entry.address == *address) return shown + " is this computer (" + AdapterName(*entry.adapter) + ").";
     }
     for (const OwnAddress& entry : own) {
         const uint32_t network = entry.address & entry.mask;
         if (entry.address == 0 || entry.mask == 0 || network != (*address & entry.mask)) continue;
-        return client + " is another device on the subnet of " + AdapterName(*entry.adapter) + " (" +
+        return shown + " is another device on the subnet of " + AdapterName(*entry.adapter) + " (" +
                DottedText(network) + "/" + std::to_string(PrefixLength(entry.mask)) + ").";
     }
-    return client + " is on none of this computer's subnets: the router may not reach it.";
+    return shown + " is on none of this computer's subnets: the router may not reach it.";
 }

@@ -72,12 +72,34 @@ TEST(Explain, EachTipSaysWhatItsRecordsMean) {
          {"192.168.1.30 is another device on the subnet of Intel(R) Ethernet (192.168.1.0/24)."}},
         {"public", ExternalTip("203.0.113.7"), {"reached at 203.0.113.7:8080."}},
         {"on no subnet", ClientTip("10.9.9.9"), {"10.9.9.9 is on none of this computer's subnets"}},
-        {"past the carrier-grade range", ExternalTip("100.128.0.1"), {"reached at"}, {"NAT"}},
+        {"past the carrier-grade range", ExternalTip("100.128.0.0"), {"reached at 100.128.0.0:8080"}, {"NAT"}},
+        // Each range's first and last address, and the first past it.
+        {"10/8 first", ExternalTip("10.0.0.0"), {"10.0.0.0 is a private address (10.0.0.0/8)", "double NAT"}},
+        {"10/8 last", ExternalTip("10.255.255.255"), {"double NAT"}}, {"past 10/8", ExternalTip("11.0.0.0"), {"reached at"}},
+        {"172.16/12 first", ExternalTip("172.16.0.0"), {"double NAT"}},
+        {"172.16/12 last", ExternalTip("172.31.255.255"), {"double NAT"}},
+        {"past 172.16/12", ExternalTip("172.32.0.0"), {"reached at"}},
+        {"192.168/16 first", ExternalTip("192.168.0.0"), {"double NAT"}},
+        {"192.168/16 last", ExternalTip("192.168.255.255"), {"double NAT"}},
+        {"past 192.168/16", ExternalTip("192.169.0.0"), {"reached at"}},
+        {"100.64/10 first", ExternalTip("100.64.0.0"), {"(100.64.0.0/10)"}},
+        {"100.64/10 last", ExternalTip("100.127.255.255"), {"carrier-grade NAT"}},
+        {"169.254/16 first", ExternalTip("169.254.0.0"), {"link-local address (169.254.0.0/16)", "no internet address"}},
+        {"169.254/16 last", ExternalTip("169.254.255.255"), {"no internet address"}},
+        {"past 169.254/16", ExternalTip("169.255.0.0"), {"reached at"}},
+        {"0/8", ExternalTip("0.255.255.255"), {"0.255.255.255 is not an internet address", "cannot be reached from the internet"}},
+        {"loopback", ExternalTip("127.0.0.1"), {"not an internet address (it lies in the reserved range 127.0.0.0/8)"}},
+        {"192.0.0/24 last", ExternalTip("192.0.0.255"), {"not an internet"}}, {"past 192.0.0/24", ExternalTip("192.0.1.0"), {"reached at"}},
+        {"198.18/15 last", ExternalTip("198.19.255.255"), {"not an internet"}}, {"past 198.18/15", ExternalTip("198.20.0.0"), {"reached at"}},
+        {"multicast", ExternalTip("224.0.0.0"), {"not an internet"}}, {"before multicast", ExternalTip("223.255.255.255"), {"reached at"}},
+        {"broadcast", ExternalTip("255.255.255.255"), {"not an internet address"}},
         {"not reported", ExternalTip(""), {"cannot tell whether another NAT"}},
-        {"not connected", ExternalTip("0.0.0.0"), {"no internet address"}},
-        {"no client", ClientTip("<no internal client>"), {"<no internal client> is no IPv4 address"}},
-        {"malformed external", ExternalTip("1.2.3.4.5"), {"That is no IPv4 address"}},
-        {"malformed client", ClientTip("192.168.1.256"), {"192.168.1.256 is no IPv4 address"}},
+        {"0.0.0.0", ExternalTip("0.0.0.0"), {"router reports no internet address", "Windows did not deliver"}},
+        {"no client", ClientTip(""), {"The router reported no internal client"}},
+        {"a client text", ClientTip("<no internal client>"), {"is no IPv4 address"}, {"<no internal client>"}},
+        {"malformed external", ExternalTip("1.2.3.4.5"), {"That is no IPv4 address"}, {"1.2.3.4.5"}},
+        {"malformed client", ClientTip("192.168.1.256"), {"is no IPv4 address"}, {"192.168.1.256"}},
+        {"echoes the address read", ClientTip("010.0.0.1"), {"10.0.0.1 is on none"}, {"010."}},
         {"the gateway's adapter faces the router", AdapterTip({kLan}),
          {"Intel(R) Ethernet: faces the router", "Address 192.168.1.20, mask 255.255.255.0",
           "DHCP on, server 192.168.1.1", "Gateway 192.168.1.1"},
@@ -111,6 +133,7 @@ TEST(Explain, EachTipSaysWhatItsRecordsMean) {
     for (const TipCase& c : cases) {
         for (const char* text : c.says) EXPECT_NE(c.tip.find(text), std::string::npos) << c.name << " lacks " << text << ":\n" << c.tip;
         for (const char* text : c.never) EXPECT_EQ(c.tip.find(text), std::string::npos) << c.name << " has " << text << ":\n" << c.tip;
+        EXPECT_EQ(c.tip.find("the platform"), std::string::npos) << c.name << " speaks of the platform:\n" << c.tip;
     }
 }
 
