@@ -199,6 +199,47 @@ std::string ServiceStateText(DWORD state) {
     return view.tip;
 }
 
+// Why no router answered: the causes this computer shows, each with whether it is certain.
+struct Cause {
+    std::string text;
+    bool certain;
+};
+
+std::optional<Cause> SsdpCause(const SsdpFacts& ssdp) {
+    if (!ssdp.manageable) {
+        const std::string why = ssdp.errorText.empty() ? "" : " (Windows says: " + ssdp.errorText + ")";
+        return Cause{"Gatekeel cannot see the state of the SSDP Discovery service" + why +
+                         ", and without it Windows finds no router.",
+                     false};
+    }
+    if (ssdp.state == SERVICE_RUNNING) return std::nullopt;
+    return Cause{"The SSDP Discovery service is not running, and without it Windows finds no router. " +
+                     ServiceStateText(ssdp.state),
+                 true};
+}
+
+std::optional<Cause> AdapterCause(const IP_ADAPTER_INFO* adapters, AdapterQueryOutcome query) {
+    if (!adapters) return Cause{NoAdaptersText(query), query.state == AdapterQuery::NoAdapters};
+    switch (RouteOf(adapters)) {
+    case Route::NoGateway:
+        return Cause{kNoGateway, true};
+    case Route::OnlyVirtual:
+        return Cause{"Only a virtual or tunnel adapter (a VPN, for one) holds a default gateway, so the search "
+                     "for the router may leave through it instead of reaching the router.",
+                     true};
+    default:
+        return std::nullopt;
+    }
+}
+
+constexpr const char* kRouterCauses[] = {
+    "UPnP is switched off in the router's settings.",
+    "The router announces itself as an Internet Gateway Device of version 2, with which Windows' UPnP client "
+    "often finds nothing; a router setting for IGD version 1 helps.",
+    "A firewall or Group Policy blocks UDP port 1900 or TCP port 2869; Windows opens them with \"Network "
+    "discovery\".",
+};
+
 // The system's text without its closing line end.
 std::string Trimmed(std::string text) {
     while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.pop_back();
@@ -243,6 +284,21 @@ std::string ExplainSsdp(const SsdpFacts& facts) {
     return text + kEol +
            "To start or stop it from here: close Gatekeel, right-click gatekeel.exe and choose \"Run as "
            "administrator\".";
+}
+
+std::string ExplainNoRouter(const SsdpFacts& ssdp, const IP_ADAPTER_INFO* adapters, AdapterQueryOutcome query) {
+    std::string text = std::string("Gatekeel found no router that answers over UPnP. The likely causes:") + kEol;
+    bool certain = false;
+    for (const std::optional<Cause>& cause : {SsdpCause(ssdp), AdapterCause(adapters, query)}) {
+        if (!cause) continue;
+        text += "- " + cause->text + kEol;
+        certain = certain || cause->certain;
+    }
+    // What this computer shows for certain comes first; the router's side only where it shows nothing.
+    if (!certain) {
+        for (const char* cause : kRouterCauses) text += std::string("- ") + cause + kEol;
+    }
+    return text + "Change the one that applies, then press \"Refresh Settings List\".";
 }
 
 std::string ExplainOsVersion(const OSVERSIONINFOEXA& version, bool known) {

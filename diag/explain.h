@@ -29,6 +29,12 @@ struct SsdpFacts {
 // cannot be managed, why and how to start Gatekeel with the rights to manage it.
 std::string ExplainSsdp(const SsdpFacts& facts);
 
+// Why no router answered a search: the causes this computer shows (the SSDP service not
+// running, or its state out of sight; no adapter with a default gateway; only a virtual or
+// tunnel adapter with one), and where it shows none for certain, the router's side (UPnP
+// off, IGD version 2, UDP 1900 and TCP 2869 blocked); then what to do next.
+std::string ExplainNoRouter(const SsdpFacts& ssdp, const IP_ADAPTER_INFO* adapters, AdapterQueryOutcome query);
+
 // The version Windows reported, as major.minor.build and platform.
 std::string ExplainOsVersion(const OSVERSIONINFOEXA& version, bool known);
 

@@ -53,6 +53,13 @@ std::string ClientTip(const char* client) {
     return ExplainInternalClient(client, Head(lan));
 }
 
+const SsdpFacts kRunning{true, SERVICE_RUNNING, 0, ""};
+
+std::string NoRouterTip(const SsdpFacts& ssdp, const std::vector<Adapter>& adapters,
+                        AdapterQueryOutcome query = {AdapterQuery::Listed, 0}) {
+    return ExplainNoRouter(ssdp, Head(AdapterList(adapters)), query);
+}
+
 std::string ExternalTip(const char* external) { return ExplainExternalAddress(external, 8080); }
 
 struct TipCase {
@@ -129,6 +136,18 @@ TEST(Explain, EachTipSaysWhatItsRecordsMean) {
         {"Windows 11", ExplainOsVersion({sizeof(OSVERSIONINFOEXA), 10, 0, 22631, VER_PLATFORM_WIN32_NT, {}, 0, 0, 0, 0, 0}, true),
          {"Windows reports version 10.0.22631, platform 2 (Windows NT)."}},
         {"version unknown", ExplainOsVersion({}, false), {"did not report its version"}},
+        {"no router: the service stopped, no gateway", NoRouterTip({true, SERVICE_STOPPED, 0, ""}, {kLanNoGateway}),
+         {"The likely causes:\r\n- The SSDP Discovery service is not running", "It is stopped. The button starts it.\r\n"
+          "- No adapter holds a default gateway", "\r\nChange the one that applies, then press \"Refresh Settings List\"."},
+         {"IGD"}},
+        {"no router: the service out of sight", NoRouterTip({false, 0, ERROR_ACCESS_DENIED, "Access is denied."}, {kLan}),
+         {"cannot see the state of the SSDP Discovery service", "(Windows says: Access is denied.)",
+          "UPnP is switched off", "IGD version 1", "UDP port 1900 or TCP port 2869", "\"Network discovery\""}},
+        {"no router: only a VPN", NoRouterTip(kRunning, {kLanNoGateway, {"TAP", MIB_IF_TYPE_ETHERNET, "10.8.0.6", "10.8.0.5", true}}),
+         {"Only a virtual or tunnel adapter"}, {"SSDP", "IGD"}},
+        {"no router: a bridge", NoRouterTip(kRunning, {kHyperV}), {"IGD version 1"}, {"SSDP", "virtual"}},
+        {"no router: no adapters", NoRouterTip(kRunning, {}, {AdapterQuery::NoAdapters, 0}), {"no network adapter"}, {"IGD"}},
+        {"no router: the adapters out of sight", NoRouterTip(kRunning, {}, {AdapterQuery::Failed, 31}), {"(error 31)", "IGD"}},
     };
     for (const TipCase& c : cases) {
         for (const char* text : c.says) EXPECT_NE(c.tip.find(text), std::string::npos) << c.name << " lacks " << text << ":\n" << c.tip;
