@@ -115,6 +115,7 @@ TEST_F(MappingCommandsTest, KeysRunTheCommandsOfTheirButtons) {
         {"F5 held", VK_F5, IDC_MAPPING_TREE, 0, 3, 1, 0, 0},
         {"Space held", VK_SPACE, IDC_MAPPING_TREE, 0, 3, 0, 0, 1},
         {"Delete held", VK_DELETE, IDC_MAPPING_TREE, 0, 3, 0, 1, 0},
+        {"Space on a button presses it", VK_SPACE, IDC_REFRESH, 0, 0, 1, 0, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
