@@ -41,6 +41,8 @@ const ui::EventRow<CGatekeelDlg> CGatekeelDlg::kEvents[] = {
     {WM_NOTIFY, ui::AnyId, static_cast<int>(TTN_GETDISPINFOA), &CGatekeelDlg::OnTipText},
     {WM_NOTIFY, IDC_MAPPING_TREE, static_cast<int>(NM_RCLICK), &CGatekeelDlg::OnMappingMenu},
     {WM_COMMAND, ID_MAPPING_MENU, ui::AnyCode, &CGatekeelDlg::OnMappingMenu},
+    {WM_ENTERMENULOOP, ui::AnyId, ui::AnyCode, &CGatekeelDlg::OnMenuLoop},
+    {WM_EXITMENULOOP, ui::AnyId, ui::AnyCode, &CGatekeelDlg::OnMenuLoop},
 };
 
 namespace {
@@ -343,6 +345,11 @@ ui::Reply CGatekeelDlg::OnMappingMenu(const ui::Message& message) {
     return ui::Handled(1);  // to NM_RCLICK: the menu is shown, the tree sends no WM_CONTEXTMENU
 }
 
+ui::Reply CGatekeelDlg::OnMenuLoop(const ui::Message& message) {
+    menuOpen_ = message.id == WM_ENTERMENULOOP;
+    return ui::NotHandled();
+}
+
 void CGatekeelDlg::CopySelectedLine() const {
     const HWND tree = Control(IDC_MAPPING_TREE);
     const HTREEITEM selected = tree ? TreeView_GetSelection(tree) : nullptr;
@@ -353,7 +360,8 @@ bool CGatekeelDlg::TranslateInput(const MSG& message) {
     const HWND tree = Control(IDC_MAPPING_TREE);
     const bool onTree = tree && message.hwnd == tree;
     if (message.message == WM_MOUSEMOVE && onTree) tips_.FollowPointer(tree, message);
-    const int command = KeyCommand(message, onTree);
+    // While a menu is open, its keys are the menu's.
+    const int command = menuOpen_ ? 0 : KeyCommand(message, onTree);
     if (command == 0) return false;
     // A held key repeats its key-down; one press is one action, and the repeats must not
     // reach the tree either (it would flip the mark on its own).

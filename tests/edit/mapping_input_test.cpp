@@ -243,4 +243,42 @@ TEST_F(MappingCommandsTest, TheListsMenuOffersWhatTheButtonsAllowAndRunsIt) {
     EXPECT_EQ(items, "-*&Edit...|-D&isable|-&Delete|-&Copy");
 }
 
+// While a menu is open its keys are the menu's: Delete and F5 there run no command, then or after.
+TEST_F(MappingCommandsTest, WhileAMenuIsOpenItsKeysAreTheMenus) {
+    Connect(kThree);
+    struct Case {
+        const char* name;
+        WORD opener;
+        std::vector<WORD> modifiers;
+        WORD key;
+        size_t escapes;  // the system menu, opened from the keyboard, leaves menu mode at the second
+    };
+    const Case cases[] = {
+        {"the list's menu, Delete", VK_APPS, {}, VK_DELETE, 1},
+        {"the list's menu, F5", VK_F10, {VK_SHIFT}, VK_F5, 1},
+        {"the system menu, F5", VK_SPACE, {VK_MENU}, VK_F5, 2},
+    };
+    boxes_->Answer(IDCANCEL);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Select(1);
+        boxes_->boxes.clear();
+        const int resetsBefore = nat_.collection.enumerator.resets;
+        gktest::DialogDriver driver("", [&](HWND) {
+            std::vector<INPUT> keys = gktest::KeyStroke(c.key);
+            const std::vector<INPUT> escape = gktest::KeyStroke(VK_ESCAPE);
+            for (size_t i = 0; i < c.escapes; ++i) keys.insert(keys.end(), escape.begin(), escape.end());
+            SendInput(static_cast<UINT>(keys.size()), keys.data(), sizeof(INPUT));
+        }, gktest::DialogDriver::kMenu);
+        // The whole stroke at once, so that no modifier is held when the menu's keys come.
+        SetForegroundWindow(main_->Window());
+        SetFocus(tree_);
+        gktest::DeliverInput(main_->Window(), gktest::KeyStroke(c.opener, c.modifiers));
+        ASSERT_TRUE(driver.Ran());
+        EXPECT_EQ(nat_.collection.enumerator.resets - resetsBefore, 0);
+        EXPECT_TRUE(boxes_->boxes.empty());
+        ASSERT_TRUE(IsWindow(main_->Window()));
+    }
+}
+
 }  // namespace
