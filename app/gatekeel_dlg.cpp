@@ -43,6 +43,8 @@ const ui::EventRow<CGatekeelDlg> CGatekeelDlg::kEvents[] = {
     {WM_COMMAND, ID_MAPPING_MENU, ui::AnyCode, &CGatekeelDlg::OnMappingMenu},
     {WM_ENTERMENULOOP, ui::AnyId, ui::AnyCode, &CGatekeelDlg::OnMenuLoop},
     {WM_EXITMENULOOP, ui::AnyId, ui::AnyCode, &CGatekeelDlg::OnMenuLoop},
+    {WM_NOTIFY, IDC_MAPPING_TREE, static_cast<int>(TVN_DELETEITEMA), &CGatekeelDlg::OnTreeItemDeleted},
+    {WM_NOTIFY, IDC_MAPPING_TREE, static_cast<int>(TVN_DELETEITEMW), &CGatekeelDlg::OnTreeItemDeleted},
 };
 
 namespace {
@@ -350,6 +352,11 @@ ui::Reply CGatekeelDlg::OnMenuLoop(const ui::Message& message) {
     return ui::NotHandled();
 }
 
+ui::Reply CGatekeelDlg::OnTreeItemDeleted(const ui::Message&) {
+    tips_.Forget();  // a refill or a clear deletes every line; the tip must not outlive its line
+    return ui::NotHandled();
+}
+
 void CGatekeelDlg::CopySelectedLine() const {
     const HWND tree = Control(IDC_MAPPING_TREE);
     const HTREEITEM selected = tree ? TreeView_GetSelection(tree) : nullptr;
@@ -359,7 +366,7 @@ void CGatekeelDlg::CopySelectedLine() const {
 bool CGatekeelDlg::TranslateInput(const MSG& message) {
     const HWND tree = Control(IDC_MAPPING_TREE);
     const bool onTree = tree && message.hwnd == tree;
-    if (message.message == WM_MOUSEMOVE && onTree) tips_.FollowPointer(tree, message);
+    if (onTree) tips_.FollowInput(tree, message);
     // While a menu is open, its keys are the menu's.
     const int command = menuOpen_ ? 0 : KeyCommand(message, onTree);
     if (command == 0) return false;

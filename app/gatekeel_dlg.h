@@ -91,13 +91,14 @@ private:
     ui::Reply OnTipText(const ui::Message& message);
     ui::Reply OnMappingMenu(const ui::Message& message);
     ui::Reply OnMenuLoop(const ui::Message& message);
+    ui::Reply OnTreeItemDeleted(const ui::Message& message);
 
     // The tip of a status line or of the mapping line under the pointer; empty for none.
     std::string TipText(HWND control) const;
     std::string PointedMappingTip(HWND tree) const;
     // F5, and Delete, Space, Ctrl+C, Shift+F10 and the Menu key on the tree, become the
-    // commands they stand for, unless a menu is open; a mouse move over the tree lets the tip
-    // follow the pointer.
+    // commands they stand for, unless a menu is open; the tip follows the mouse moves, wheel
+    // turns and scrolling keys on the tree.
     bool TranslateInput(const MSG& message) override;
     void PostKeyCommand(int id);
     void CopySelectedLine() const;
