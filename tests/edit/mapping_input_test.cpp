@@ -246,20 +246,14 @@ TEST_F(MappingCommandsTest, TheListsMenuOffersWhatTheButtonsAllowAndRunsIt) {
 // While a menu is open its keys are the menu's: Delete and F5 there run no command, then or after.
 TEST_F(MappingCommandsTest, WhileAMenuIsOpenItsKeysAreTheMenus) {
     Connect(kThree);
-    struct Case {
-        const char* name;
-        WORD opener;
-        std::vector<WORD> modifiers;
-        WORD key;
-        size_t escapes;  // the system menu, opened from the keyboard, leaves menu mode at the second
-    };
-    const Case cases[] = {
-        {"the list's menu, Delete", VK_APPS, {}, VK_DELETE, 1},
-        {"the list's menu, F5", VK_F10, {VK_SHIFT}, VK_F5, 1},
-        {"the system menu, F5", VK_SPACE, {VK_MENU}, VK_F5, 2},
-    };
     boxes_->Answer(IDCANCEL);
-    for (const Case& c : cases) {
+    // The list's menu (from the Menu key, Shift+F10) and the system menu (Alt+Space), each opened by
+    // its whole stroke, so that no modifier is held when the menu's keys come. From the keyboard, the
+    // system menu leaves menu mode at the second Escape.
+    struct Case { const char* name; std::vector<INPUT> opener; WORD key; size_t escapes; };
+    for (const Case& c : {Case{"Menu key, Delete", gktest::KeyStroke(VK_APPS), VK_DELETE, 1},
+                          Case{"Shift+F10, F5", gktest::KeyStroke(VK_F10, {VK_SHIFT}), VK_F5, 1},
+                          Case{"Alt+Space, F5", gktest::KeyStroke(VK_SPACE, {VK_MENU}), VK_F5, 2}}) {
         SCOPED_TRACE(c.name);
         Select(1);
         boxes_->boxes.clear();
@@ -270,10 +264,9 @@ TEST_F(MappingCommandsTest, WhileAMenuIsOpenItsKeysAreTheMenus) {
             for (size_t i = 0; i < c.escapes; ++i) keys.insert(keys.end(), escape.begin(), escape.end());
             SendInput(static_cast<UINT>(keys.size()), keys.data(), sizeof(INPUT));
         }, gktest::DialogDriver::kMenu);
-        // The whole stroke at once, so that no modifier is held when the menu's keys come.
         SetForegroundWindow(main_->Window());
         SetFocus(tree_);
-        gktest::DeliverInput(main_->Window(), gktest::KeyStroke(c.opener, c.modifiers));
+        gktest::DeliverInput(main_->Window(), c.opener);
         ASSERT_TRUE(driver.Ran());
         EXPECT_EQ(nat_.collection.enumerator.resets - resetsBefore, 0);
         EXPECT_TRUE(boxes_->boxes.empty());
