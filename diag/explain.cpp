@@ -54,7 +54,7 @@ struct AddressRange {
     int bits;
     Reach reach;
 
-    bool Holds(uint32_t address) const { return (address & (~0u << (32 - bits))) == base; }
+    bool Holds(uint32_t address) const { return (address & (bits == 0 ? 0 : ~0u << (32 - bits))) == base; }
     std::string Text() const;
 };
 
