@@ -42,6 +42,10 @@ const ui::EventRow<CGatekeelDlg> CGatekeelDlg::kEvents[] = {
     {WM_NOTIFY, IDC_MAPPING_TREE, static_cast<int>(NM_RCLICK), &CGatekeelDlg::OnMappingMenu},
     {WM_COMMAND, ID_MAPPING_MENU, ui::AnyCode, &CGatekeelDlg::OnMappingMenu},
     {WM_NOTIFYFORMAT, ui::AnyId, ui::AnyCode, &CGatekeelDlg::OnNotifyFormat},
+    {WM_ENTERMENULOOP, ui::AnyId, ui::AnyCode, &CGatekeelDlg::OnMenuLoop},
+    {WM_EXITMENULOOP, ui::AnyId, ui::AnyCode, &CGatekeelDlg::OnMenuLoop},
+    {WM_NOTIFY, IDC_MAPPING_TREE, static_cast<int>(TVN_DELETEITEMA), &CGatekeelDlg::OnTreeItemDeleted},
+    {WM_NOTIFY, IDC_MAPPING_TREE, static_cast<int>(TVN_DELETEITEMW), &CGatekeelDlg::OnTreeItemDeleted},
 };
 
 namespace {
@@ -363,6 +367,16 @@ ui::Reply CGatekeelDlg::OnMappingMenu(const ui::Message& message) {
     return ui::Handled(1);  // to NM_RCLICK: the menu is shown, the tree sends no WM_CONTEXTMENU
 }
 
+ui::Reply CGatekeelDlg::OnMenuLoop(const ui::Message& message) {
+    menuOpen_ = message.id == WM_ENTERMENULOOP;
+    return ui::NotHandled();
+}
+
+ui::Reply CGatekeelDlg::OnTreeItemDeleted(const ui::Message&) {
+    tips_.Forget();  // a refill or a clear deletes every line; the tip must not outlive its line
+    return ui::NotHandled();
+}
+
 void CGatekeelDlg::CopySelectedLine() const {
     const HWND tree = Control(IDC_MAPPING_TREE);
     const HTREEITEM selected = tree ? TreeView_GetSelection(tree) : nullptr;
@@ -372,8 +386,9 @@ void CGatekeelDlg::CopySelectedLine() const {
 bool CGatekeelDlg::TranslateInput(const MSG& message) {
     const HWND tree = Control(IDC_MAPPING_TREE);
     const bool onTree = tree && message.hwnd == tree;
-    if (message.message == WM_MOUSEMOVE && onTree) tips_.FollowPointer(tree, message);
-    const int command = KeyCommand(message, onTree);
+    if (onTree) tips_.FollowInput(tree, message);
+    // While a menu is open, its keys are the menu's.
+    const int command = menuOpen_ ? 0 : KeyCommand(message, onTree);
     if (command == 0) return false;
     // A held key repeats its key-down; one press is one action, and the repeats must not
     // reach the tree either (it would flip the mark on its own).

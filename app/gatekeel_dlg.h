@@ -91,12 +91,15 @@ private:
     ui::Reply OnTipText(const ui::Message& message);
     ui::Reply OnNotifyFormat(const ui::Message& message);
     ui::Reply OnMappingMenu(const ui::Message& message);
+    ui::Reply OnMenuLoop(const ui::Message& message);
+    ui::Reply OnTreeItemDeleted(const ui::Message& message);
 
     // The tip of a status line or of the mapping line under the pointer; empty for none.
     std::wstring TipText(HWND control) const;
     std::wstring PointedMappingTip(HWND tree) const;
     // F5, and Delete, Space, Ctrl+C, Shift+F10 and the Menu key on the tree, become the
-    // commands they stand for; a mouse move over the tree lets the tip follow the pointer.
+    // commands they stand for, unless a menu is open; the tip follows the mouse moves, wheel
+    // turns and scrolling keys on the tree.
     bool TranslateInput(const MSG& message) override;
     void PostKeyCommand(int id);
     void CopySelectedLine() const;
@@ -121,6 +124,8 @@ private:
     bool ssdp_running = false;
     // A command runs whose boxes may have no owner: no other command may start meanwhile.
     bool commandRunning_ = false;
+    // A menu (the list's or the system menu) is open, between WM_ENTERMENULOOP and WM_EXITMENULOOP.
+    bool menuOpen_ = false;
     MappingCommands commands_;
     MappingMenu menu_;
     std::unique_ptr<ui::InputFilter> keys_;

@@ -50,7 +50,19 @@ void MainTips::Create(HWND dialog, std::initializer_list<int> ids) {
 void MainTips::FollowPointer(HWND tree, const MSG& move) {
     const HTREEITEM item = ui::TreeItemAt(tree, move.pt);
     if (item == pointed_) return;
+    Forget();
     pointed_ = item;
+}
+
+void MainTips::FollowInput(HWND tree, const MSG& input) {
+    if (input.message == WM_MOUSEMOVE) return FollowPointer(tree, input);
+    // Page Up, Page Down, End, Home and the arrows: the keys with which the tree scrolls.
+    const bool scrollKey = input.message == WM_KEYDOWN && input.wParam >= VK_PRIOR && input.wParam <= VK_DOWN;
+    if (input.message == WM_MOUSEWHEEL || scrollKey) Forget();
+}
+
+void MainTips::Forget() {
+    pointed_ = nullptr;
     if (tooltip_) SendMessageA(tooltip_, TTM_POP, 0, 0);
 }
 

@@ -21,6 +21,12 @@ public:
     // A mouse move over the tree: once the pointer is over another line, the tip shown goes,
     // so the one that follows asks for that line's text.
     void FollowPointer(HWND tree, const MSG& move);
+    // Input for the tree: a mouse move as above; a wheel turn or a key that may scroll moves
+    // another line under a resting pointer, so the tip shown goes.
+    void FollowInput(HWND tree, const MSG& input);
+    // The lines have gone or moved (an item deleted: a refill, a clear): the tip shown goes
+    // and the line it was for is forgotten, since a new item may even take its handle.
+    void Forget();
     // Hands the text to the control, which reads it after the notification has returned.
     void Answer(NMTTDISPINFOW& request, std::wstring text);
 

@@ -38,9 +38,10 @@ int MappingMenu::Choose(bool atPointer) const {
     const HTREEITEM line = atPointer ? LineAtPointer(tree, at) : SelectedLine(tree, at);
     const ui::UniqueHMenu menu = Build(tree, line);
     if (!menu) return 0;
-    // The command comes back here, to go the way of its button or key.
-    return TrackPopupMenu(menu.get(), TPM_RETURNCMD | TPM_NONOTIFY | TPM_RIGHTBUTTON, at.x, at.y, 0,
-                          dialog_.Window(), nullptr);
+    // The command comes back here, to go the way of its button or key. The window is notified:
+    // WM_ENTERMENULOOP tells it the keys are the menu's meanwhile (under TPM_NONOTIFY Wine sends
+    // only WM_EXITMENULOOP).
+    return TrackPopupMenu(menu.get(), TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, 0, dialog_.Window(), nullptr);
 }
 
 ui::UniqueHMenu MappingMenu::Build(HWND tree, HTREEITEM line) const {

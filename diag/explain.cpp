@@ -12,6 +12,7 @@
 namespace {
 
 constexpr const char* kEol = "\r\n";
+constexpr const char* kNoGateway = "No adapter holds a default gateway, so none of them leads to a router.";
 // Names in adapter descriptions that mark a virtual or tunnel adapter.
 constexpr std::string_view kVirtualNames[] = {"VPN", "TAP", "WireGuard", "VirtualBox", "VMware", "Hyper-V", "WSL"};
 
@@ -45,12 +46,37 @@ std::string DottedText(uint32_t address) {
            std::to_string(address >> 8 & 0xFF) + "." + std::to_string(address & 0xFF);
 }
 
-bool InRange(uint32_t address, uint32_t base, int bits) { return (address & (~0u << (32 - bits))) == base; }
+// What an external address says about reaching the router from the internet.
+enum class Reach { Reserved, LinkLocal, CarrierNat, Private, Public };
 
-bool IsPrivate(uint32_t address) {
-    return InRange(address, Ip(10, 0, 0, 0), 8) || InRange(address, Ip(172, 16, 0, 0), 12) ||
-           InRange(address, Ip(192, 168, 0, 0), 16);
+struct AddressRange {
+    uint32_t base;
+    int bits;
+    Reach reach;
+
+    bool Holds(uint32_t address) const { return (address & (bits == 0 ? 0 : ~0u << (32 - bits))) == base; }
+    std::string Text() const;
+};
+
+// Where the internet cannot reach an address directly, searched in order; an address of none is public.
+constexpr AddressRange kRanges[] = {
+    {Ip(0, 0, 0, 0), 8, Reach::Reserved},        {Ip(127, 0, 0, 0), 8, Reach::Reserved},
+    {Ip(192, 0, 0, 0), 24, Reach::Reserved},     {Ip(198, 18, 0, 0), 15, Reach::Reserved},
+    {Ip(224, 0, 0, 0), 4, Reach::Reserved},      {Ip(240, 0, 0, 0), 4, Reach::Reserved},
+    {Ip(169, 254, 0, 0), 16, Reach::LinkLocal},  {Ip(100, 64, 0, 0), 10, Reach::CarrierNat},
+    {Ip(10, 0, 0, 0), 8, Reach::Private},        {Ip(172, 16, 0, 0), 12, Reach::Private},
+    {Ip(192, 168, 0, 0), 16, Reach::Private},
+};
+constexpr AddressRange kPublic{0, 0, Reach::Public};
+
+const AddressRange& RangeOf(uint32_t address) {
+    for (const AddressRange& range : kRanges) {
+        if (range.Holds(address)) return range;
+    }
+    return kPublic;
 }
+
+std::string AddressRange::Text() const { return DottedText(base) + "/" + std::to_string(bits); }
 
 int PrefixLength(uint32_t mask) {
     int bits = 0;
@@ -93,9 +119,40 @@ std::string AddressOrEmpty(const IP_ADDRESS_STRING& field) {
     return text == "0.0.0.0" ? std::string() : text;
 }
 
-std::string AdapterRole(bool isVirtual, bool hasGateway) {
-    if (isVirtual) return hasGateway ? ": a virtual or tunnel adapter, with a default gateway" : ": a virtual or tunnel adapter";
-    return hasGateway ? ": faces the router (it holds the default gateway)" : "";
+bool HoldsGateway(const IP_ADAPTER_INFO& adapter) { return !AddressOrEmpty(adapter.GatewayList.IpAddress).empty(); }
+
+bool HoldsAddress(const IP_ADAPTER_INFO& adapter) {
+    for (const IP_ADDR_STRING* entry = &adapter.IpAddressList; entry; entry = entry->Next) {
+        if (ParseIpv4(FieldText(entry->IpAddress.String)).value_or(0) != 0) return true;
+    }
+    return false;
+}
+
+// How this computer reaches the router, by the adapters that hold a default gateway. Where no
+// physical adapter holds an address, a virtual one with the gateway bridges this computer to
+// the network (a Hyper-V external switch, a bridged VMware or VirtualBox set-up): it is the
+// way to the router. Beside a physical adapter with an address, it is a detour (a VPN).
+enum class Route { NoGateway, Physical, Bridged, OnlyVirtual };
+
+Route RouteOf(const IP_ADAPTER_INFO* adapters) {
+    bool gateway = false, physicalGateway = false, physicalAddress = false;
+    for (const IP_ADAPTER_INFO* adapter = adapters; adapter; adapter = adapter->Next) {
+        const bool isVirtual = IsVirtual(*adapter);
+        gateway = gateway || HoldsGateway(*adapter);
+        physicalGateway = physicalGateway || (!isVirtual && HoldsGateway(*adapter));
+        physicalAddress = physicalAddress || (!isVirtual && HoldsAddress(*adapter));
+    }
+    if (!gateway) return Route::NoGateway;
+    if (physicalGateway) return Route::Physical;
+    return physicalAddress ? Route::OnlyVirtual : Route::Bridged;
+}
+
+std::string AdapterRole(const IP_ADAPTER_INFO& adapter, Route route) {
+    const bool hasGateway = HoldsGateway(adapter);
+    if (!IsVirtual(adapter)) return hasGateway ? ": faces the router (it holds the default gateway)" : "";
+    if (!hasGateway) return ": a virtual or tunnel adapter";
+    if (route == Route::Bridged) return ": faces the router (a virtual adapter bridged to the network, with the default gateway)";
+    return ": a virtual or tunnel adapter, with a default gateway";
 }
 
 std::string DhcpText(const IP_ADAPTER_INFO& adapter) {
@@ -142,6 +199,47 @@ std::string ServiceStateText(DWORD state) {
     return view.tip;
 }
 
+// Why no router answered: the causes this computer shows, each with whether it is certain.
+struct Cause {
+    std::string text;
+    bool certain;
+};
+
+std::optional<Cause> SsdpCause(const SsdpFacts& ssdp) {
+    if (!ssdp.manageable) {
+        const std::string why = ssdp.errorText.empty() ? "" : " (Windows says: " + ssdp.errorText + ")";
+        return Cause{"Gatekeel cannot see the state of the SSDP Discovery service" + why +
+                         ", and without it Windows finds no router.",
+                     false};
+    }
+    if (ssdp.state == SERVICE_RUNNING) return std::nullopt;
+    return Cause{"The SSDP Discovery service is not running, and without it Windows finds no router. " +
+                     ServiceStateText(ssdp.state),
+                 true};
+}
+
+std::optional<Cause> AdapterCause(const IP_ADAPTER_INFO* adapters, AdapterQueryOutcome query) {
+    if (!adapters) return Cause{NoAdaptersText(query), query.state == AdapterQuery::NoAdapters};
+    switch (RouteOf(adapters)) {
+    case Route::NoGateway:
+        return Cause{kNoGateway, true};
+    case Route::OnlyVirtual:
+        return Cause{"Only a virtual or tunnel adapter (a VPN, for one) holds a default gateway, so the search "
+                     "for the router may leave through it instead of reaching the router.",
+                     true};
+    default:
+        return std::nullopt;
+    }
+}
+
+constexpr const char* kRouterCauses[] = {
+    "UPnP is switched off in the router's settings.",
+    "The router announces itself as an Internet Gateway Device of version 2, with which Windows' UPnP client "
+    "often finds nothing; a router setting for IGD version 1 helps.",
+    "A firewall or Group Policy blocks UDP port 1900 or TCP port 2869; Windows opens them with \"Network "
+    "discovery\".",
+};
+
 // The system's text without its closing line end.
 std::string Trimmed(std::string text) {
     while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.pop_back();
@@ -152,22 +250,18 @@ std::string Trimmed(std::string text) {
 
 std::string ExplainAdapters(const IP_ADAPTER_INFO* adapters, AdapterQueryOutcome query) {
     if (!adapters) return NoAdaptersText(query);
+    const Route route = RouteOf(adapters);
     std::string text;
-    int gateways = 0;
-    int physicalGateways = 0;
     for (const IP_ADAPTER_INFO* adapter = adapters; adapter; adapter = adapter->Next) {
-        const bool isVirtual = IsVirtual(*adapter);
         const std::string gateway = AddressOrEmpty(adapter->GatewayList.IpAddress);
-        gateways += gateway.empty() ? 0 : 1;
-        physicalGateways += gateway.empty() || isVirtual ? 0 : 1;
-        text += AdapterName(*adapter) + AdapterRole(isVirtual, !gateway.empty()) + kEol;
+        text += AdapterName(*adapter) + AdapterRole(*adapter, route) + kEol;
         text += "  Address " + FieldText(adapter->IpAddressList.IpAddress.String) + ", mask " +
                 FieldText(adapter->IpAddressList.IpMask.String) + kEol;
         text += "  " + DhcpText(*adapter) + kEol;
         text += (gateway.empty() ? std::string("  No gateway") : "  Gateway " + gateway) + kEol;
     }
-    if (gateways == 0) return text + "No adapter holds a default gateway, so none of them leads to a router.";
-    if (physicalGateways == 0) {
+    if (route == Route::NoGateway) return text + kNoGateway;
+    if (route == Route::OnlyVirtual) {
         return text + "Warning: only a virtual or tunnel adapter holds a default gateway, so traffic to the router "
                       "may leave through it.";
     }
@@ -192,6 +286,21 @@ std::string ExplainSsdp(const SsdpFacts& facts) {
            "administrator\".";
 }
 
+std::string ExplainNoRouter(const SsdpFacts& ssdp, const IP_ADAPTER_INFO* adapters, AdapterQueryOutcome query) {
+    std::string text = std::string("Gatekeel found no router that answers over UPnP. The likely causes:") + kEol;
+    bool certain = false;
+    for (const std::optional<Cause>& cause : {SsdpCause(ssdp), AdapterCause(adapters, query)}) {
+        if (!cause) continue;
+        text += "- " + cause->text + kEol;
+        certain = certain || cause->certain;
+    }
+    // What this computer shows for certain comes first; the router's side only where it shows nothing.
+    if (!certain) {
+        for (const char* cause : kRouterCauses) text += std::string("- ") + cause + kEol;
+    }
+    return text + "Change the one that applies, then press \"Refresh Settings List\".";
+}
+
 std::string ExplainOsVersion(const OSVERSIONINFOEXA& version, bool known) {
     if (!known) {
         return "Windows did not report its version (GetVersionExA failed), so Gatekeel takes it for one older "
@@ -210,37 +319,52 @@ std::string ExplainOsVersion(const OSVERSIONINFOEXA& version, bool known) {
 
 std::string ExplainExternalAddress(const std::string& external, uint32_t port) {
     if (external.empty()) {
-        return "The platform did not report the router's external address, so Gatekeel cannot tell whether "
-               "another NAT stands in front of the router.";
+        return "The router's external address was not reported, so Gatekeel cannot tell whether another NAT "
+               "stands in front of the router.";
     }
     const std::optional<uint32_t> address = ParseIpv4(external);
     if (!address) return "That is no IPv4 address, so Gatekeel cannot tell whether another NAT stands in front of the router.";
-    if (*address == 0 || InRange(*address, Ip(169, 254, 0, 0), 16))
-        return "The router has no internet address: it may not be connected.";
-    if (InRange(*address, Ip(100, 64, 0, 0), 10)) {
-        return "That is a carrier-grade NAT address (100.64.0.0/10): your provider's NAT stands in front of the "
-               "router, so this mapping alone cannot make the port reachable from the internet.";
+    if (*address == 0) {
+        return "0.0.0.0 stands for no address: either the router reports no internet address (it may not be "
+               "connected), or Windows did not deliver the address the router reported; the record cannot tell which.";
     }
-    if (IsPrivate(*address)) {
-        return "That is a private address: another router stands in front of this one (double NAT), so this "
-               "mapping alone cannot make the port reachable from the internet.";
+    const AddressRange& range = RangeOf(*address);
+    const std::string shown = DottedText(*address);
+    switch (range.reach) {
+    case Reach::Reserved:
+        return shown + " is not an internet address (it lies in the reserved range " + range.Text() +
+               "), so this mapping cannot be reached from the internet.";
+    case Reach::LinkLocal:
+        return shown + " is a link-local address (" + range.Text() +
+               "): the router has no internet address; it may not be connected.";
+    case Reach::CarrierNat:
+        return shown + " is a carrier-grade NAT address (" + range.Text() +
+               "): your provider's NAT stands in front of the router, so this mapping alone cannot make the port "
+               "reachable from the internet.";
+    case Reach::Private:
+        return shown + " is a private address (" + range.Text() +
+               "): another router stands in front of this one (double NAT), so this mapping alone cannot make the "
+               "port reachable from the internet.";
+    default:
+        return "From the internet, this mapping is reached at " + shown + ":" + std::to_string(port) + ".";
     }
-    return "From the internet, this mapping is reached at " + external + ":" + std::to_string(port) + ".";
 }
 
 std::string ExplainInternalClient(const std::string& client, const IP_ADAPTER_INFO* adapters) {
+    if (client.empty()) return "The router reported no internal client, so Gatekeel cannot tell where this mapping leads.";
     const std::optional<uint32_t> address = ParseIpv4(client);
-    if (!address) return client + " is no IPv4 address, so Gatekeel cannot tell where it is.";
-    if (!adapters) return "Without the adapter list Gatekeel cannot tell where " + client + " is.";
+    if (!address) return "The internal client is no IPv4 address, so Gatekeel cannot tell where it is.";
+    const std::string shown = DottedText(*address);
+    if (!adapters) return "Without the adapter list Gatekeel cannot tell where " + shown + " is.";
     const std::vector<OwnAddress> own = OwnAddresses(adapters);
     for (const OwnAddress& entry : own) {
-        if (entry.address == *address) return client + " is this computer (" + AdapterName(*entry.adapter) + ").";
+        if (entry.address == *address) return shown + " is this computer (" + AdapterName(*entry.adapter) + ").";
     }
     for (const OwnAddress& entry : own) {
         const uint32_t network = entry.address & entry.mask;
         if (entry.address == 0 || entry.mask == 0 || network != (*address & entry.mask)) continue;
-        return client + " is another device on the subnet of " + AdapterName(*entry.adapter) + " (" +
+        return shown + " is another device on the subnet of " + AdapterName(*entry.adapter) + " (" +
                DottedText(network) + "/" + std::to_string(PrefixLength(entry.mask)) + ").";
     }
-    return client + " is on none of this computer's subnets: the router may not reach it.";
+    return shown + " is on none of this computer's subnets: the router may not reach it.";
 }

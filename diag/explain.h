@@ -13,8 +13,10 @@
 class service_control_manager;
 
 // Every adapter of the list (description, first address and mask, DHCP with its server,
-// gateway), which one faces the router, and a warning where only a virtual or tunnel
-// adapter holds a default gateway; without a list, which failure left none.
+// gateway), which one faces the router (a virtual one that holds the default gateway where no
+// physical one has an address: a bridge), and a warning where only a virtual or tunnel adapter
+// holds a default gateway beside a physical one with an address; without a list, which
+// failure left none.
 std::string ExplainAdapters(const IP_ADAPTER_INFO* adapters, AdapterQueryOutcome query);
 
 // The SSDP service as the panel last read it.
@@ -29,13 +31,21 @@ struct SsdpFacts {
 // cannot be managed, why and how to start Gatekeel with the rights to manage it.
 std::string ExplainSsdp(const SsdpFacts& facts);
 
+// Why no router answered a search: the causes this computer shows (the SSDP service not
+// running, or its state out of sight; no adapter with a default gateway; only a virtual or
+// tunnel adapter with one), and where it shows none for certain, the router's side (UPnP
+// off, IGD version 2, UDP 1900 and TCP 2869 blocked); then what to do next.
+std::string ExplainNoRouter(const SsdpFacts& ssdp, const IP_ADAPTER_INFO* adapters, AdapterQueryOutcome query);
+
 // The version Windows reported, as major.minor.build and platform.
 std::string ExplainOsVersion(const OSVERSIONINFOEXA& version, bool known);
 
 // What a mapping's external address (as the router reported it for the mapping) says about
-// reaching the port from the internet: another NAT in front of the router, no internet
-// address, or where the mapping is reached.
+// reaching the port from the internet: none reported, 0.0.0.0 (none, or not delivered by
+// Windows), a reserved range or a link-local one (no internet address), another NAT in front
+// of the router, or where the mapping is reached. The verdicts repeat an address only as read,
+// never a text that is no IPv4 address.
 std::string ExplainExternalAddress(const std::string& external, uint32_t port);
-// Where a mapping's internal client is: this computer (which adapter), another device on one
-// of its subnets, or on none of them.
+// Where a mapping's internal client is: none reported, this computer (which adapter), another
+// device on one of its subnets, or on none of them; an address repeated only as read.
 std::string ExplainInternalClient(const std::string& client, const IP_ADAPTER_INFO* adapters);

@@ -10,8 +10,10 @@ InputFilter* innermost = nullptr;
 HHOOK hook = nullptr;
 bool discarding = false;
 
-// Keys, and the mouse moves that tips follow.
-bool IsFiltered(UINT message) { return (message >= WM_KEYFIRST && message <= WM_KEYLAST) || message == WM_MOUSEMOVE; }
+// Keys, and the mouse moves and wheel turns that tips follow.
+bool IsFiltered(UINT message) {
+    return (message >= WM_KEYFIRST && message <= WM_KEYLAST) || message == WM_MOUSEMOVE || message == WM_MOUSEWHEEL;
+}
 
 }  // namespace
 

@@ -1,8 +1,8 @@
 #pragma once
 // An accelerator step in every message loop of this thread, the dialog manager's own
-// modal loops and message boxes included: a key or a mouse move for a window or one of
-// its children reaches the translator before it is dispatched, and what the translator
-// takes is never dispatched.
+// modal loops and message boxes included: a key, a mouse move or a wheel turn for a window
+// or one of its children reaches the translator before it is dispatched, and what the
+// translator takes is never dispatched.
 #include <windows.h>
 
 namespace ui {

@@ -45,10 +45,19 @@ std::string AdapterTip(const std::vector<Adapter>& adapters, AdapterQueryOutcome
 }
 
 const Adapter kLan{"Intel(R) Ethernet", MIB_IF_TYPE_ETHERNET, "192.168.1.20", "192.168.1.1", true};
+const Adapter kLanNoGateway{"Intel(R) Ethernet", MIB_IF_TYPE_ETHERNET, "192.168.1.20", "", false};
+const Adapter kHyperV{"Hyper-V Virtual Ethernet Adapter", MIB_IF_TYPE_ETHERNET, "192.168.1.20", "192.168.1.1", true};
 
 std::string ClientTip(const char* client) {
     const std::vector<IP_ADAPTER_INFO> lan = AdapterList({kLan});
     return ExplainInternalClient(client, Head(lan));
+}
+
+const SsdpFacts kRunning{true, SERVICE_RUNNING, 0, ""};
+
+std::string NoRouterTip(const SsdpFacts& ssdp, const std::vector<Adapter>& adapters,
+                        AdapterQueryOutcome query = {AdapterQuery::Listed, 0}) {
+    return ExplainNoRouter(ssdp, Head(AdapterList(adapters)), query);
 }
 
 std::string ExternalTip(const char* external) { return ExplainExternalAddress(external, 8080); }
@@ -59,6 +68,12 @@ struct TipCase {
     std::vector<const char*> says;
     std::vector<const char*> never = {};
 };
+
+constexpr const char* kPublic = "reached at";
+constexpr const char* kReserved = "not an internet address";
+
+// The row of an external address, named by it.
+TipCase Row(const char* external, const char* says) { return {external, ExternalTip(external), {says}}; }
 
 TEST(Explain, EachTipSaysWhatItsRecordsMean) {
     const std::string longName(300, 'x');
@@ -71,23 +86,37 @@ TEST(Explain, EachTipSaysWhatItsRecordsMean) {
         {"public", ExternalTip("203.0.113.7"), {"reached at 203.0.113.7:8080."}},
         {"on no subnet", ClientTip("10.9.9.9"), {"10.9.9.9 is on none of this computer's subnets"}},
         {"past the carrier-grade range", ExternalTip("100.128.0.1"), {"reached at"}, {"NAT"}},
+        // Each range's first and last address and the first past it, then the reserved ranges.
+        Row("10.0.0.0", "10.0.0.0 is a private address (10.0.0.0/8)"), Row("10.255.255.255", "double NAT"), Row("11.0.0.0", kPublic),
+        Row("172.16.0.0", "double NAT"), Row("172.31.255.255", "double NAT"), Row("172.32.0.0", kPublic),
+        Row("192.168.0.0", "double NAT"), Row("192.168.255.255", "double NAT"), Row("192.169.0.0", kPublic),
+        Row("100.64.0.0", "NAT address (100.64.0.0/10)"), Row("100.127.255.255", "carrier-grade NAT"), Row("100.128.0.0", kPublic),
+        Row("169.254.0.0", "link-local address (169.254.0.0/16)"), Row("169.254.255.255", "no internet"), Row("169.255.0.0", kPublic),
+        Row("0.255.255.255", "0.255.255.255 is not an internet address (it lies in the reserved range 0.0.0.0/8)"),
+        Row("127.0.0.1", "cannot be reached from the internet"), Row("192.0.0.255", kReserved), Row("192.0.1.0", kPublic),
+        Row("198.19.255.255", kReserved), Row("198.20.0.0", kPublic), Row("223.255.255.255", kPublic), Row("224.0.0.0", kReserved),
+        Row("255.255.255.255", kReserved),
         {"not reported", ExternalTip(""), {"cannot tell whether another NAT"}},
-        {"not connected", ExternalTip("0.0.0.0"), {"no internet address"}},
-        {"no client", ClientTip("<no internal client>"), {"<no internal client> is no IPv4 address"}},
-        {"malformed external", ExternalTip("1.2.3.4.5"), {"That is no IPv4 address"}},
-        {"malformed client", ClientTip("192.168.1.256"), {"192.168.1.256 is no IPv4 address"}},
+        {"0.0.0.0", ExternalTip("0.0.0.0"), {"router reports no internet address", "Windows did not deliver"}},
+        {"no client", ClientTip(""), {"The router reported no internal client"}},
+        {"a client text", ClientTip("<no internal client>"), {"is no IPv4 address"}, {"<no internal client>"}},
+        {"malformed external", ExternalTip("1.2.3.4.5"), {"That is no IPv4 address"}, {"1.2.3.4.5"}},
+        {"malformed client", ClientTip("192.168.1.256"), {"is no IPv4 address"}, {"192.168.1.256"}},
+        {"echoes the address read", ClientTip("010.0.0.1"), {"10.0.0.1 is on none"}, {"010."}},
         {"the gateway's adapter faces the router", AdapterTip({kLan}),
          {"Intel(R) Ethernet: faces the router", "Address 192.168.1.20, mask 255.255.255.0",
           "DHCP on, server 192.168.1.1", "Gateway 192.168.1.1"},
          {"Warning", "virtual"}},
         {"a VPN holds the only gateway",
-         AdapterTip({{"Intel(R) Ethernet", MIB_IF_TYPE_ETHERNET, "192.168.1.20", "", false},
-                     {"TAP-Windows Adapter V9", MIB_IF_TYPE_ETHERNET, "10.8.0.6", "10.8.0.5", true}}),
+         AdapterTip({kLanNoGateway, {"TAP-Windows Adapter V9", MIB_IF_TYPE_ETHERNET, "10.8.0.6", "10.8.0.5", true}}),
          {"DHCP off", "No gateway", "TAP-Windows Adapter V9: a virtual or tunnel adapter, with a default gateway",
           "Warning: only a virtual or tunnel adapter holds a default gateway"},
          {"faces the router"}},
-        {"a tunnel holds the only gateway", AdapterTip({{"Teredo", IF_TYPE_TUNNEL, "10.1.1.1", "10.1.1.2", false}}),
+        {"a tunnel holds the only gateway", AdapterTip({kLanNoGateway, {"Teredo", IF_TYPE_TUNNEL, "10.1.1.1", "10.1.1.2", false}}),
          {"Warning"}},
+        {"a bridge beside no address", AdapterTip({{"Realtek PCIe GbE", MIB_IF_TYPE_ETHERNET, "0.0.0.0", "", false}, kHyperV}),
+         {"Hyper-V Virtual Ethernet Adapter: faces the router"}, {"Warning", "No adapter holds"}},
+        {"a bridge alone", AdapterTip({{"VMware", MIB_IF_TYPE_ETHERNET, "10.0.0.5", "10.0.0.1", false}}), {"VMware: faces"}, {"Warning"}},
         {"no word of a virtual name", AdapterTip({{"Realtek Adapter VPNX", MIB_IF_TYPE_ETHERNET, longName.c_str(), "0.0.0.0", true}}),
          {"Address xxxxxxxxxxxxxxxx, mask 255.255.255.0", "No adapter holds a default gateway"}, {"virtual"}},
         {"no adapters", AdapterTip({}, {AdapterQuery::NoAdapters, ERROR_NO_DATA}), {"reports no network adapter"}},
@@ -101,10 +130,22 @@ TEST(Explain, EachTipSaysWhatItsRecordsMean) {
         {"Windows 11", ExplainOsVersion({sizeof(OSVERSIONINFOEXA), 10, 0, 22631, VER_PLATFORM_WIN32_NT, {}, 0, 0, 0, 0, 0}, true),
          {"Windows reports version 10.0.22631, platform 2 (Windows NT)."}},
         {"version unknown", ExplainOsVersion({}, false), {"did not report its version"}},
+        {"no router: the service stopped, no gateway", NoRouterTip({true, SERVICE_STOPPED, 0, ""}, {kLanNoGateway}),
+         {"causes:\r\n- The SSDP Discovery service is not running", "The button starts it.\r\n- No adapter holds a default gateway",
+          "\r\nChange the one that applies, then press \"Refresh Settings List\"."}, {"IGD"}},
+        {"no router: the service out of sight", NoRouterTip({false, 0, ERROR_ACCESS_DENIED, "Access is denied."}, {kLan}),
+         {"cannot see the state", "(Windows says: Access is denied.)", "UPnP is switched off", "IGD version 1",
+          "UDP port 1900 or TCP port 2869", "\"Network discovery\""}},
+        {"no router: only a VPN", NoRouterTip(kRunning, {kLanNoGateway, {"TAP", MIB_IF_TYPE_ETHERNET, "10.8.0.6", "10.8.0.5", true}}),
+         {"Only a virtual or tunnel adapter"}, {"SSDP", "IGD"}},
+        {"no router: a bridge", NoRouterTip(kRunning, {kHyperV}), {"IGD version 1"}, {"SSDP", "virtual"}},
+        {"no router: no adapters", NoRouterTip(kRunning, {}, {AdapterQuery::NoAdapters, 0}), {"no network adapter"}, {"IGD"}},
+        {"no router: the adapters out of sight", NoRouterTip(kRunning, {}, {AdapterQuery::Failed, 31}), {"(error 31)", "IGD"}},
     };
     for (const TipCase& c : cases) {
         for (const char* text : c.says) EXPECT_NE(c.tip.find(text), std::string::npos) << c.name << " lacks " << text << ":\n" << c.tip;
         for (const char* text : c.never) EXPECT_EQ(c.tip.find(text), std::string::npos) << c.name << " has " << text << ":\n" << c.tip;
+        EXPECT_EQ(c.tip.find("the platform"), std::string::npos) << c.name << " speaks of the platform:\n" << c.tip;
     }
 }
 

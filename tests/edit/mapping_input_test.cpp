@@ -117,6 +117,7 @@ TEST_F(MappingCommandsTest, KeysRunTheCommandsOfTheirButtons) {
         {"F5 held", VK_F5, IDC_MAPPING_TREE, 0, 3, 1, 0, 0},
         {"Space held", VK_SPACE, IDC_MAPPING_TREE, 0, 3, 0, 0, 1},
         {"Delete held", VK_DELETE, IDC_MAPPING_TREE, 0, 3, 0, 1, 0},
+        {"Space on a button presses it", VK_SPACE, IDC_REFRESH, 0, 0, 1, 0, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -243,6 +244,37 @@ TEST_F(MappingCommandsTest, TheListsMenuOffersWhatTheButtonsAllowAndRunsIt) {
     Select(0);
     Press(IDC_DELETE);
     EXPECT_EQ(items, "-*&Edit...|-D&isable|-&Delete|-&Copy");
+}
+
+// While a menu is open its keys are the menu's: Delete and F5 there run no command, then or after.
+TEST_F(MappingCommandsTest, WhileAMenuIsOpenItsKeysAreTheMenus) {
+    Connect(kThree);
+    boxes_->Answer(IDCANCEL);
+    // The list's menu (from the Menu key, Shift+F10) and the system menu (Alt+Space), each opened by
+    // its whole stroke, so that no modifier is held when the menu's keys come. From the keyboard, the
+    // system menu leaves menu mode at the second Escape.
+    struct Case { const char* name; std::vector<INPUT> opener; WORD key; size_t escapes; };
+    for (const Case& c : {Case{"Menu key, Delete", gktest::KeyStroke(VK_APPS), VK_DELETE, 1},
+                          Case{"Shift+F10, F5", gktest::KeyStroke(VK_F10, {VK_SHIFT}), VK_F5, 1},
+                          Case{"Alt+Space, F5", gktest::KeyStroke(VK_SPACE, {VK_MENU}), VK_F5, 2}}) {
+        SCOPED_TRACE(c.name);
+        Select(1);
+        boxes_->boxes.clear();
+        const int resetsBefore = nat_.collection.enumerator.resets;
+        gktest::DialogDriver driver("", [&](HWND) {
+            std::vector<INPUT> keys = gktest::KeyStroke(c.key);
+            const std::vector<INPUT> escape = gktest::KeyStroke(VK_ESCAPE);
+            for (size_t i = 0; i < c.escapes; ++i) keys.insert(keys.end(), escape.begin(), escape.end());
+            SendInput(static_cast<UINT>(keys.size()), keys.data(), sizeof(INPUT));
+        }, gktest::DialogDriver::kMenu);
+        SetForegroundWindow(main_->Window());
+        SetFocus(tree_);
+        gktest::DeliverInput(main_->Window(), c.opener);
+        ASSERT_TRUE(driver.Ran());
+        EXPECT_EQ(nat_.collection.enumerator.resets - resetsBefore, 0);
+        EXPECT_TRUE(boxes_->boxes.empty());
+        ASSERT_TRUE(IsWindow(main_->Window()));
+    }
 }
 
 }  // namespace
