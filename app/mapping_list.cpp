@@ -1,5 +1,8 @@
 #include "app/mapping_list.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include "diag/explain.h"
 #include "res/resource.h"
 #include "ui/app.h"
@@ -11,16 +14,32 @@ HWND mainWindowHandle = nullptr;
 namespace {
 
 constexpr const wchar_t* kEol = L"\r\n";
-// A router's texts have no length limit; a tip shows this much of each, so the lines
-// after it still fit what the tooltip control keeps.
-constexpr size_t kShownChars = 200;
+constexpr wchar_t kEllipsis[] = L"...";
 
-std::wstring Elided(std::wstring_view text) {
-    if (text.size() <= kShownChars) return std::wstring(text);
-    size_t cut = kShownChars;
-    if (IS_HIGH_SURROGATE(text[cut - 1])) --cut;
-    return std::wstring(text.substr(0, cut)) + L"...";
+// The first characters of text, "..." included, in at most chars characters; no pair is split.
+std::wstring Cut(std::wstring_view text, size_t chars) {
+    const size_t ellipsis = std::size(kEllipsis) - 1;
+    if (chars < ellipsis) return std::wstring(chars, L'.');
+    size_t keep = chars - ellipsis;
+    if (keep > 0 && IS_HIGH_SURROGATE(text[keep - 1])) --keep;
+    return std::wstring(text.substr(0, keep)) + kEllipsis;
 }
+
+// The router's texts a mapping's tip shows; they have no length limit, the tip has.
+struct TipTexts {
+    std::wstring description, protocol, client, external;
+
+    // Shortest first, each text gets an equal share of what the shorter ones left over.
+    void CutTo(size_t budget) {
+        std::wstring* texts[] = {&description, &protocol, &client, &external};
+        std::sort(std::begin(texts), std::end(texts), [](auto* a, auto* b) { return a->size() < b->size(); });
+        for (size_t i = 0; i < std::size(texts); ++i) {
+            const size_t share = budget / (std::size(texts) - i);
+            if (texts[i]->size() > share) *texts[i] = Cut(*texts[i], share);
+            budget -= texts[i]->size();
+        }
+    }
+};
 
 // Right-aligns text in a field of at least width characters, never cutting it.
 std::wstring RightAligned(const std::wstring& text, size_t width) {
@@ -56,21 +75,32 @@ std::wstring MappingLine(const PortMapping& mapping) {
     return line;
 }
 
-std::wstring MappingTip(const PortMapping& mapping, const IP_ADAPTER_INFO* adapters) {
-    const std::wstring external = Elided(mapping.externalIPAddress);
-    std::wstring text = L"Description: " + Elided(mapping.description) + kEol;
-    text += L"Protocol: " + Elided(mapping.protocol) + kEol;
+std::wstring RecordLines(const PortMapping& mapping, const TipTexts& texts) {
+    std::wstring text = L"Description: " + texts.description + kEol;
+    text += L"Protocol: " + texts.protocol + kEol;
     text += L"External port: " + Unsigned(mapping.externalPort) + kEol;
-    text += L"Internal client: " + Elided(mapping.internalClient) + L", port " + Unsigned(mapping.internalPort) + kEol;
+    text += L"Internal client: " + texts.client + L", port " + Unsigned(mapping.internalPort) + kEol;
     text += std::wstring(L"Enabled: ") + (mapping.enabled ? L"yes" : L"no") + kEol;
-    text += L"Router's external address: " + (external.empty() ? std::wstring(L"not reported") : external) + kEol;
-    // The verdicts read addresses, which are ASCII; they show no other text of the router's.
-    const std::string externalAddress = ui::WideToAnsi(Elided(mapping.externalIPAddress));
-    const std::string client = ui::WideToAnsi(Elided(mapping.internalClient));
-    text += kEol + ui::AnsiToWide(ExplainExternalAddress(externalAddress, static_cast<uint32_t>(mapping.externalPort)));
-    text += kEol + ui::AnsiToWide(ExplainInternalClient(client, adapters));
+    return text + L"Router's external address: " + texts.external + kEol;
+}
+
+// What the record means. Addresses are ASCII; the verdicts show no other text of the router's.
+std::wstring Verdicts(const PortMapping& mapping, const IP_ADAPTER_INFO* adapters) {
+    const std::string external = ui::WideToAnsi(mapping.externalIPAddress);
+    std::wstring text = kEol + ui::AnsiToWide(ExplainExternalAddress(external, static_cast<uint32_t>(mapping.externalPort)));
+    text += kEol + ui::AnsiToWide(ExplainInternalClient(ui::WideToAnsi(mapping.internalClient), adapters));
     if (!mapping.enabled) text += std::wstring(kEol) + L"Disabled: the router keeps this mapping but forwards nothing.";
     return text;
+}
+
+std::wstring MappingTip(const PortMapping& mapping, const IP_ADAPTER_INFO* adapters) {
+    const std::wstring verdicts = Verdicts(mapping, adapters);
+    TipTexts texts{mapping.description, mapping.protocol, mapping.internalClient,
+                   mapping.externalIPAddress.empty() ? L"not reported" : mapping.externalIPAddress};
+    // The verdicts come whole; the router's texts are cut to what the rest leaves.
+    const size_t fixed = RecordLines(mapping, TipTexts{}).size() + verdicts.size();
+    texts.CutTo(kTipChars > fixed ? kTipChars - fixed : 0);
+    return RecordLines(mapping, texts) + verdicts;
 }
 
 void TraversalProgress(int32_t code) {

@@ -17,8 +17,8 @@ extern HWND mainWindowHandle;
 // and port, and description; no length limit, the router's texts in any script.
 std::wstring MappingLine(const PortMapping& mapping);
 
-// The tip of a mapping's line: the whole record (the router's texts cut where they would
-// crowd out the rest), then what it means for reaching the port and the internal client.
+// The tip of a mapping's line: the whole record, then what it means for reaching the port and
+// the internal client. It fits what a tip can show: the router's texts are cut, never the verdicts.
 std::wstring MappingTip(const PortMapping& mapping, const IP_ADAPTER_INFO* adapters);
 
 // The configurator's progress function during a refresh.

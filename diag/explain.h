@@ -10,6 +10,9 @@
 
 #include "diag/host_network_info.h"
 
+// What a tooltip control keeps of a text (Wine keeps 1,023 characters): no tip is longer.
+constexpr size_t kTipChars = 1023;
+
 class service_control_manager;
 
 // Every adapter of the list (description, first address and mask, DHCP with its server,

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/mapping_list.h"
+#include "diag/explain.h"
 #include "ui/text.h"
 
 namespace {
@@ -70,6 +71,9 @@ TEST(MappingTip, ShowsTheWholeRecordThenItsVerdicts) {
     disabled.enabled = 0;
     PortMapping enabled = Mapping(L"TCP", L"100.72.1.5", 8080, L"192.168.1.20", 80, L"web");
     enabled.enabled = -1;
+    PortMapping longTexts = Mapping(std::wstring(70000, L'p'), std::wstring(70000, L'e'), 1, std::wstring(70000, L'c'),
+                                    2, std::wstring(70000, L'd') + L"tail");
+    longTexts.enabled = 0;
     const TipCase cases[] = {
         {"enabled", enabled,
          {L"Description: web\r\nProtocol: TCP\r\nExternal port: 8080\r\nInternal client: 192.168.1.20, port 80\r\n"
@@ -82,10 +86,15 @@ TEST(MappingTip, ShowsTheWholeRecordThenItsVerdicts) {
          {L"ddd...\r\nProtocol: TCP"}, {L"tail"}},
         {"another script stays whole", Mapping(L"UDP", L"", 1, L"192.0.2.5", 2, kGameServer),
          {L"Description: \x6E38\x620F\x670D\x52A1\x5668\r\n"}, {L"?"}},
+        {"every text long: the texts are cut, the verdicts stay", longTexts,
+         {L"Description: ddd", L"...\r\nProtocol: ppp", L"...\r\nExternal port: 1\r\nInternal client: ccc",
+          L"..., port 2\r\nEnabled: no\r\nRouter's external address: eee", L"...\r\n\r\n", L"forwards nothing."},
+         {L"dddd\r\n", L"tail"}},
     };
     for (const TipCase& c : cases) {
         const std::wstring tip = MappingTip(c.mapping, nullptr);
         const std::string shown = ui::WideToAnsi(tip);
+        EXPECT_LE(tip.size(), kTipChars) << c.name;
         for (const std::wstring& text : c.says) EXPECT_NE(tip.find(text), std::wstring::npos) << c.name << ":\n" << shown;
         for (const std::wstring& text : c.never) EXPECT_EQ(tip.find(text), std::wstring::npos) << c.name << ":\n" << shown;
     }
