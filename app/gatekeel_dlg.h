@@ -94,7 +94,8 @@ private:
     ui::Reply OnMenuLoop(const ui::Message& message);
     ui::Reply OnTreeItemDeleted(const ui::Message& message);
 
-    // The tip of a status line or of the mapping line under the pointer; empty for none.
+    // The tip of a status line or of the mapping line under the pointer; over the empty list
+    // after a refresh that found no router, why it may have found none; empty for none.
     std::wstring TipText(HWND control) const;
     std::wstring PointedMappingTip(HWND tree) const;
     // F5, and Delete, Space, Ctrl+C, Shift+F10 and the Menu key on the tree, become the

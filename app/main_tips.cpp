@@ -108,10 +108,13 @@ std::wstring CGatekeelDlg::PointedMappingTip(HWND tree) const {
     POINT pointer{};
     GetCursorPos(&pointer);
     const HTREEITEM item = ui::TreeItemAt(tree, pointer);
-    if (!item || !configurator) return {};
-    const LPARAM index = ui::TreeItemData(tree, item);
-    if (index < 0 || static_cast<uint64_t>(index) >= configurator->mappings.size()) return {};
+    if (!configurator) return {};  // nothing asked of the router yet
     HostNetworkInfo info;
     info.LoadAdapters();
+    // The empty list of a refresh that found no router says why it may have found none.
+    if (!item && (!configurator->nat || !configurator->collection))
+        return ui::AnsiToWide(ExplainNoRouter(SsdpFacts::Of(ssdp_), info.Adapters(), LastAdapterQuery()));
+    const LPARAM index = item ? ui::TreeItemData(tree, item) : -1;
+    if (index < 0 || static_cast<uint64_t>(index) >= configurator->mappings.size()) return {};
     return MappingTip(configurator->mappings[static_cast<size_t>(index)], info.Adapters());
 }

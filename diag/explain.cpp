@@ -246,26 +246,44 @@ std::string Trimmed(std::string text) {
     return text;
 }
 
+std::string AdapterBlock(const IP_ADAPTER_INFO& adapter, Route route) {
+    const std::string gateway = AddressOrEmpty(adapter.GatewayList.IpAddress);
+    std::string text = AdapterName(adapter) + AdapterRole(adapter, route) + kEol;
+    text += "  Address " + FieldText(adapter.IpAddressList.IpAddress.String) + ", mask " +
+            FieldText(adapter.IpAddressList.IpMask.String) + kEol;
+    text += "  " + DhcpText(adapter) + kEol;
+    return text + (gateway.empty() ? std::string("  No gateway") : "  Gateway " + gateway) + kEol;
+}
+
+std::string RouteVerdict(Route route) {
+    if (route == Route::NoGateway) return kNoGateway;
+    if (route == Route::OnlyVirtual) {
+        return "Warning: only a virtual or tunnel adapter holds a default gateway, so traffic to the router may "
+               "leave through it.";
+    }
+    return {};
+}
+
 }  // namespace
 
 std::string ExplainAdapters(const IP_ADAPTER_INFO* adapters, AdapterQueryOutcome query) {
     if (!adapters) return NoAdaptersText(query);
     const Route route = RouteOf(adapters);
+    const std::string verdict = RouteVerdict(route);
+    // The adapters that fit beside the verdict, in their order, and a count of the rest.
+    constexpr size_t kRestLine = 40;
     std::string text;
+    size_t rest = 0;
     for (const IP_ADAPTER_INFO* adapter = adapters; adapter; adapter = adapter->Next) {
-        const std::string gateway = AddressOrEmpty(adapter->GatewayList.IpAddress);
-        text += AdapterName(*adapter) + AdapterRole(*adapter, route) + kEol;
-        text += "  Address " + FieldText(adapter->IpAddressList.IpAddress.String) + ", mask " +
-                FieldText(adapter->IpAddressList.IpMask.String) + kEol;
-        text += "  " + DhcpText(*adapter) + kEol;
-        text += (gateway.empty() ? std::string("  No gateway") : "  Gateway " + gateway) + kEol;
+        const std::string block = AdapterBlock(*adapter, route);
+        if (rest == 0 && text.size() + block.size() + kRestLine + verdict.size() <= kTipChars) {
+            text += block;
+        } else {
+            ++rest;
+        }
     }
-    if (route == Route::NoGateway) return text + kNoGateway;
-    if (route == Route::OnlyVirtual) {
-        return text + "Warning: only a virtual or tunnel adapter holds a default gateway, so traffic to the router "
-                      "may leave through it.";
-    }
-    return Trimmed(text);
+    if (rest > 0) text += "... and " + std::to_string(rest) + " more adapters" + kEol;
+    return verdict.empty() ? Trimmed(text) : text + verdict;
 }
 
 SsdpFacts SsdpFacts::Of(const service_control_manager& service) {

@@ -10,23 +10,36 @@
 #include "res/resource.h"
 #include "tests/app/main_dialog_fixture.h"
 #include "tests/edit/dialog_driver.h"
+#include "ui/text.h"
 #include "ui/tree_view.h"
 
 namespace {
 
 class MainTipsTest : public MainDialogFixture {
 protected:
-    // The text of the tip over the tree (the tree's own tooltip has no such tool), empty while none shows.
-    std::string ShownTip() const {
+    // The text of the tip over the control (the tree's own tooltip has no such tool), empty while none shows.
+    std::wstring ShownTip(HWND control) const {
         for (HWND tip = nullptr; (tip = FindWindowExA(nullptr, tip, TOOLTIPS_CLASSA, nullptr));) {
             TOOLINFOA tool{};  // no text buffer: only whether the tool is there
             tool.cbSize = sizeof tool;
             tool.hwnd = Window();
-            tool.uId = reinterpret_cast<UINT_PTR>(Tree());
-            if (SendMessageA(tip, TTM_GETTOOLINFOA, 0, reinterpret_cast<LPARAM>(&tool)))
-                return IsWindowVisible(tip) ? ui::WindowText(tip) : std::string();
+            tool.uId = reinterpret_cast<UINT_PTR>(control);
+            if (!SendMessageA(tip, TTM_GETTOOLINFOA, 0, reinterpret_cast<LPARAM>(&tool))) continue;
+            if (!IsWindowVisible(tip)) return {};
+            std::wstring text(static_cast<size_t>(GetWindowTextLengthW(tip)) + 1, L'\0');
+            text.resize(static_cast<size_t>(GetWindowTextW(tip, text.data(), static_cast<int>(text.size()))));
+            return text;
         }
-        return "(no tooltip over the tree)";
+        return L"(no tooltip over the control)";
+    }
+    std::wstring ShownTip() const { return ShownTip(Tree()); }
+    // Rests the pointer on a point of the control (client coordinates) until its tip shows the part.
+    testing::AssertionResult TipShows(HWND control, POINT at, const std::wstring& part) {
+        ClientToScreen(control, &at);
+        SetCursorPos(at.x + 2, at.y);
+        SetCursorPos(at.x, at.y);
+        if (PumpUntil([&] { return ShownTip(control).find(part) != std::wstring::npos; })) return testing::AssertionSuccess();
+        return testing::AssertionFailure() << "the tip shows: " << ui::WideToAnsi(ShownTip(control));
     }
     // Handles messages until the condition holds; a minute is time enough on any machine.
     static bool PumpUntil(const std::function<bool()>& done) {
@@ -39,15 +52,18 @@ protected:
     // Moves the pointer onto the first line's text and rests it there until the line's tip shows.
     testing::AssertionResult TipOfFirstLineShows() {
         const HTREEITEM line = TreeView_GetFirstVisible(Tree());
+        const std::wstring port = L"External port: " + std::to_wstring(8000 + ui::TreeItemData(Tree(), line)) + L"\r\n";
+        return TipShows(Tree(), OnText(line), port);
+    }
+    POINT OnText(HTREEITEM line) const {
         RECT text{};
         TreeView_GetItemRect(Tree(), line, &text, TRUE);
-        POINT at{text.left + 4, (text.top + text.bottom) / 2};
-        ClientToScreen(Tree(), &at);
-        SetCursorPos(at.x + 2, at.y);
-        SetCursorPos(at.x, at.y);
-        const std::string port = "External port: " + std::to_string(8000 + ui::TreeItemData(Tree(), line)) + "\r\n";
-        if (PumpUntil([&] { return ShownTip().find(port) != std::string::npos; })) return testing::AssertionSuccess();
-        return testing::AssertionFailure() << "over the line of " << port << "the tip shows: " << ShownTip();
+        return {text.left + 4, (text.top + text.bottom) / 2};
+    }
+    static POINT Middle(HWND control) {
+        RECT client{};
+        GetClientRect(control, &client);
+        return {client.right / 2, client.bottom / 2};
     }
 };
 
@@ -67,14 +83,31 @@ TEST_F(MainTipsTest, TheTipGoesWithItsLineOnAScrollARefillAndAClear) {
         const HTREEITEM top = TreeView_GetFirstVisible(Tree());
         SendInput(static_cast<UINT>(scroll.size()), scroll.data(), sizeof(INPUT));
         ASSERT_TRUE(PumpUntil([&] { return TreeView_GetFirstVisible(Tree()) != top; })) << "the tree did not scroll";
-        EXPECT_EQ(ShownTip(), "") << (scroll.size() == 1 ? "a wheel turn" : "End");
+        EXPECT_EQ(ShownTip(), L"") << (scroll.size() == 1 ? "a wheel turn" : "End");
     }
     // The lines are new, whatever they show.
     for (UINT message : {WMU_REFILL_TREE, WMU_CLEAR_TREE}) {
         ASSERT_TRUE(TipOfFirstLineShows());
         SendMessageA(Window(), message, 0, 0);
-        EXPECT_EQ(ShownTip(), "") << (message == WMU_REFILL_TREE ? "a refill" : "a clear");
+        EXPECT_EQ(ShownTip(), L"") << (message == WMU_REFILL_TREE ? "a refill" : "a clear");
     }
+}
+
+// The dialog answers each tool's request for its text, in any script; over the empty list of a
+// refresh that found no router, with why it may have found none.
+TEST_F(MainTipsTest, EachControlsTipIsTheDialogsAnswer) {
+    fakes::MappingValues game = fakes::NumberedValues(0);
+    game.description = L"\x6E38\x620F\x670D\x52A1\x5668";
+    Router(0).AddListed(game);
+    router_->nat.getCollection.Push(fakes::NullOut());
+    Create();
+    Click(IDC_REFRESH);
+    EXPECT_TRUE(TipShows(Tree(), Middle(Tree()), L"Gatekeel found no router that answers over UPnP."));
+    Click(IDC_REFRESH);  // the router answers now
+    ASSERT_EQ(TreeView_GetCount(Tree()), 1u);
+    EXPECT_TRUE(TipShows(Tree(), OnText(TreeView_GetRoot(Tree())), L"Description: " + game.description + L"\r\n"));
+    EXPECT_TRUE(TipShows(Item(IDC_SSDP_STATUS), Middle(Item(IDC_SSDP_STATUS)), L"(SSDPSRV)"));
+    EXPECT_TRUE(TipShows(Item(IDC_OS_STATUS), Middle(Item(IDC_OS_STATUS)), L"Windows reports version "));
 }
 
 }  // namespace

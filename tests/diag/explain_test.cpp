@@ -112,6 +112,8 @@ TEST(Explain, EachTipSaysWhatItsRecordsMean) {
          {"DHCP off", "No gateway", "TAP-Windows Adapter V9: a virtual or tunnel adapter, with a default gateway",
           "Warning: only a virtual or tunnel adapter holds a default gateway"},
          {"faces the router"}},
+        {"more adapters than a tip holds: the verdict stays", AdapterTip(std::vector<Adapter>(12, kLanNoGateway)),
+         {" more adapters\r\nNo adapter holds a default gateway"}},
         {"a tunnel holds the only gateway", AdapterTip({kLanNoGateway, {"Teredo", IF_TYPE_TUNNEL, "10.1.1.1", "10.1.1.2", false}}),
          {"Warning"}},
         {"a bridge beside no address", AdapterTip({{"Realtek PCIe GbE", MIB_IF_TYPE_ETHERNET, "0.0.0.0", "", false}, kHyperV}),
@@ -146,6 +148,7 @@ TEST(Explain, EachTipSaysWhatItsRecordsMean) {
         for (const char* text : c.says) EXPECT_NE(c.tip.find(text), std::string::npos) << c.name << " lacks " << text << ":\n" << c.tip;
         for (const char* text : c.never) EXPECT_EQ(c.tip.find(text), std::string::npos) << c.name << " has " << text << ":\n" << c.tip;
         EXPECT_EQ(c.tip.find("the platform"), std::string::npos) << c.name << " speaks of the platform:\n" << c.tip;
+        EXPECT_LE(c.tip.size(), kTipChars) << c.name;
     }
 }
 
