@@ -5,7 +5,8 @@
 //   driver STEP ARGS... [-- STEP ARGS...]...
 //
 // Steps run in order; the first failing step prints "FAIL\t<why>" and ends the
-// run with exit code 1. Texts are printed with \r, \n, \t and \\ escaped.
+// run with exit code 1. Texts are read as Unicode and printed as UTF-8, with \r, \n,
+// \t and \\ escaped.
 // Clicks are posted, as a user's are; "sync", "idle" and "nobox" wait until the
 // program has handled them, whatever the machine's speed.
 #include <windows.h>
@@ -144,7 +145,8 @@ private:
         // a second thread of ours was seen never to arrive under Wine: the send only starts the
         // change, whose effect (the text shown, or a box) is what is waited for.
         DWORD_PTR ignored = 0;
-        SendMessageTimeoutA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_NORMAL, 100, &ignored);
+        const std::wstring wide = FromUtf8(text);
+        SendMessageTimeoutW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()), SMTO_NORMAL, 100, &ignored);
         const double deadline = NowMs() + waitMs;
         while (WindowText(control) != text && !FindBox(Shown::OrHidden)) {
             if (NowMs() > deadline) Fail("field " + std::to_string(id) + " did not take its text within " + Seconds(waitMs));

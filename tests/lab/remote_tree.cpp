@@ -1,6 +1,7 @@
 #include "tests/lab/remote_tree.h"
 
 #include "tests/lab/remote_window.h"
+#include "tests/lab/step_io.h"
 
 namespace lab {
 
@@ -49,25 +50,26 @@ std::vector<HTREEITEM> RootItems(HWND tree) {
 }
 
 TreeLine ReadItem(HWND tree, HANDLE process, HTREEITEM item) {
+    // Capacity in UTF-16 units; the text follows the item in the same buffer.
     for (size_t capacity = 1024;; capacity *= 2) {
-        RemoteBuffer remote(process, sizeof(TVITEMA) + capacity);
-        TVITEMA query = {};
+        RemoteBuffer remote(process, sizeof(TVITEMW) + capacity * sizeof(wchar_t));
+        TVITEMW query = {};
         query.mask = TVIF_HANDLE | TVIF_TEXT | TVIF_STATE | TVIF_PARAM;
         query.hItem = item;
         query.stateMask = TVIS_STATEIMAGEMASK;
-        query.pszText = static_cast<char*>(remote.get()) + sizeof(TVITEMA);
+        query.pszText = reinterpret_cast<wchar_t*>(static_cast<char*>(remote.get()) + sizeof(TVITEMW));
         query.cchTextMax = static_cast<int>(capacity);
         remote.Write(&query, sizeof query);
-        if (!SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(remote.get()))) Fail("TVM_GETITEM failed");
-        TVITEMA answer;
+        if (!SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(remote.get()))) Fail("TVM_GETITEM failed");
+        TVITEMW answer;
         remote.Read(&answer, sizeof answer);
-        std::string text(capacity, '\0');
-        remote.Read(text.data(), capacity, sizeof(TVITEMA));
-        const size_t length = text.find('\0');
-        if (length == std::string::npos || length + 1 >= capacity) continue;  // may be cut: read again, larger
+        std::wstring text(capacity, L'\0');
+        remote.Read(text.data(), capacity * sizeof(wchar_t), sizeof(TVITEMW));
+        const size_t length = text.find(L'\0');
+        if (length == std::wstring::npos || length + 1 >= capacity) continue;  // may be cut: read again, larger
         text.resize(length);
         const int image = static_cast<int>((answer.state & TVIS_STATEIMAGEMASK) >> 12);
-        return {image - 1, answer.lParam, text};
+        return {image - 1, answer.lParam, ToUtf8(text)};
     }
 }
 

@@ -1,5 +1,7 @@
 #include "tests/lab/remote_window.h"
 
+#include "tests/lab/step_io.h"
+
 namespace lab {
 
 void Fail(const std::string& why) { throw Failure{why}; }
@@ -8,13 +10,13 @@ std::string WindowText(HWND window) {
     // WM_GETTEXT is marshalled across processes; the length comes first.
     constexpr UINT kTextWaitMs = 30000;
     DWORD_PTR length = 0;
-    if (!SendMessageTimeoutA(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kTextWaitMs, &length)) return {};
-    std::string text(length + 1, '\0');
+    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kTextWaitMs, &length)) return {};
+    std::wstring text(length + 1, L'\0');
     DWORD_PTR copied = 0;
-    SendMessageTimeoutA(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG,
+    SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG,
                         kTextWaitMs, &copied);
     text.resize(copied);
-    return text;
+    return ToUtf8(text);
 }
 
 std::string ClassName(HWND window) {

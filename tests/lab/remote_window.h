@@ -20,6 +20,7 @@ struct Failure {
 // The static control that holds a message box's text.
 constexpr int kBoxTextId = 0xFFFF;
 
+// The window's text, asked for as UTF-16 and given as UTF-8.
 std::string WindowText(HWND window);
 std::string ClassName(HWND window);
 DWORD ProcessOf(HWND window);

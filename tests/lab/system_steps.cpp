@@ -21,13 +21,14 @@ void PrintWindows() {
 }
 
 void PrintSystemMessage(HRESULT code) {
-    char* text = nullptr;
-    const DWORD length = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+    // As Unicode, as the box that quotes it is read.
+    wchar_t* text = nullptr;
+    const DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
                                             FORMAT_MESSAGE_IGNORE_INSERTS,
                                         nullptr, static_cast<DWORD>(code), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
-                                        reinterpret_cast<char*>(&text), 0, nullptr);
+                                        reinterpret_cast<wchar_t*>(&text), 0, nullptr);
     ui::UniqueHLocal owner(text);
-    std::string message = length ? std::string(text, length) : std::string();
+    std::string message = length ? ToUtf8(std::wstring_view(text, length)) : std::string();
     if (message.size() > 1 && message.back() == '\n') {
         message.pop_back();
         if (!message.empty() && message.back() == '\r') message.pop_back();
