@@ -71,6 +71,13 @@ scenario_refresh() {
   expect_tree_is_router "three mappings"
   refresh
   expect_tree_is_router "three mappings, second refresh"
+  # Another program adds one mapping and deletes another: the next refresh shows the router as it is now.
+  gk_lab_upnpc -e "another program" -a 192.0.2.20 4444 4444 TCP >/dev/null
+  gk_lab_upnpc -d 20002 TCP >/dev/null
+  expect_eq "the router after another program's changes" "$(gk_lab_list | cut -f1,2 | LC_ALL=C sort)" \
+    "TCP	20001"$'\n'"TCP	4444"$'\n'"UDP	20003"
+  refresh
+  expect_tree_is_router "after another program's add and delete"
   # Tips under the real pointer: each status line's; the DHCP line's names the host's address
   # and the router as its gateway; a mapping line's shows its record, and follows the pointer.
   expect_tip 1007 "The SSDP Discovery service (SSDPSRV) lets Windows find UPnP devices"
@@ -104,7 +111,18 @@ selected_line() {
   tree_items | sed -n "$(($1 + 1))p" | cut -f4-
 }
 
+# The external port and protocol of a tree line, as upnpc -d takes them.
+line_port_proto() { unesc "$1" | sed -E 's/^ *([^ ]+) [^:]*:([0-9]+) => .*/\2 \1/'; }
+
+# The Delete question quotes the line whole; it is answered with the button.
+expect_delete_question() {
+  expect_box "Careful!" "Are you sure that you want to delete this port mapping?"$'\r\n\r\n'"[$(unesc "$1")]"$'\r\n' "$2"
+}
+
 scenario_commands() {
+  # A description in another script, added by another program, comes back whole.
+  local wide="游戏服务器"
+  gk_lab_upnpc -e "$wide" -a 192.0.2.20 4000 4000 TCP >/dev/null
   gk_lab_seed 3
   start_gatekeel
   refresh
@@ -134,23 +152,24 @@ scenario_commands() {
   expect_eq "router after the duplicate add" "$(gk_lab_list)" "$before"
   expect_eq "tree after the duplicate add" "$(tree_items)" "$tree_before"
 
-  # Delete answered with Cancel changes nothing.
-  local line
-  line=$(selected_line 1)
-  drv select 1 -- click 1012 >/dev/null
-  expect_box "Careful!" "Are you sure that you want to delete this port mapping?"$'\r\n\r\n'"[$(unesc "$line")]"$'\r\n' 2
+  # Delete answered with Cancel changes nothing; the question quotes the line in another script whole.
+  local found line
+  found=$(tree_items | grep -nF ":: $wide ") || die "no tree line holds [$wide]"
+  line=$(cut -f4- <<<"${found#*:}")
+  drv select "$((${found%%:*} - 1))" -- click 1012 >/dev/null
+  expect_delete_question "$line" 2
   drv idle >/dev/null
   expect_eq "router after a cancelled delete" "$(gk_lab_list)" "$before"
   expect_eq "tree after a cancelled delete" "$(tree_items)" "$tree_before"
 
   # Delete confirmed: gone from the router and from the tree.
+  line=$(selected_line 1)
   drv select 1 -- click 1012 >/dev/null
-  expect_box "Careful!" "Are you sure that you want to delete this port mapping?"$'\r\n\r\n'"[$(unesc "$line")]"$'\r\n' 1
+  expect_delete_question "$line" 1
   drv nobox -- idle >/dev/null
   expect_eq "router after the delete" "$(gk_lab_list | wc -l)" "$(($(wc -l <<<"$before") - 1))"
   local proto eport
-  proto=$(unesc "$line" | awk '{print $1}')
-  eport=$(unesc "$line" | sed -E 's/^ *[^ ]+ [^:]*:([0-9]+) => .*/\1/')
+  read -r eport proto <<<"$(line_port_proto "$line")"
   gk_lab_list | cut -f1,2 | grep -qx "$proto"$'\t'"$eport" && die "the router still holds the deleted $proto $eport"
   local expected
   expected=$(sed -n '1p;3,$p' <<<"$tree_before" | cut -f2,4)
@@ -184,6 +203,20 @@ scenario_commands() {
   expect_eq "router after the toggles" "$(gk_lab_list)" "$before"
   refresh
   expect_eq "tree after the toggle and a refresh" "$(tree_items)" "$tree_before"
+
+  # A line the router no longer holds: another program deleted its mapping. Wine's Remove
+  # answers success for a mapping the router does not hold, so the line goes without a box.
+  line=$(selected_line 1)
+  read -r eport proto <<<"$(line_port_proto "$line")"
+  gk_lab_upnpc -d "$eport" "$proto" >/dev/null
+  before=$(gk_lab_list)
+  drv select 1 -- click 1012 >/dev/null
+  expect_delete_question "$line" 1
+  drv nobox -- idle >/dev/null
+  expect_eq "router after deleting a line it no longer held" "$(gk_lab_list)" "$before"
+  expect_tree_is_router "after deleting a line the router no longer held"
+  refresh
+  expect_tree_is_router "refresh after deleting a line the router no longer held"
   close_gatekeel
 }
 
@@ -211,7 +244,7 @@ scenario_router_gone() {
   local line
   line=$(selected_line 0)
   drv select 0 -- click 1012 >/dev/null
-  expect_box "Careful!" "Are you sure that you want to delete this port mapping?"$'\r\n\r\n'"[$(unesc "$line")]"$'\r\n' 1
+  expect_delete_question "$line" 1
   expect_box "AARGH!" "Could not delete port mapping!"
   drv idle -- alive >/dev/null
   expect_eq "tree after the failed changes" "$(tree_items)" "$tree_before"
@@ -225,11 +258,17 @@ scenario_no_router() {
   expect_box "ERROR!" "Portolan::get_StaticPortMappingCollection returned a NULL ptr"
   expect_box "Oh well..." "There were no services listed by IUPnPNAT."
   drv idle >/dev/null
-  # The connection is settled by the first refresh: later ones only repeat the message.
+  # Still no router: a later refresh only says so.
   drv click 1000 >/dev/null
   expect_box "Oh well..." "There were no services listed by IUPnPNAT."
   drv idle -- alive >/dev/null
   expect_eq "tree without a router" "$(drv tree)" "TREE	0"
+  # The router starts again, with the same configuration, and gets mappings: the next refresh finds it.
+  gk_lab_start_router
+  gk_lab_seed 3
+  refresh
+  expect_eq "lines of the router found late" "$(drv tree | head -n1)" "TREE	3"
+  expect_tree_is_router "the router found late"
   close_gatekeel
 }
 
