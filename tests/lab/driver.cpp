@@ -331,15 +331,22 @@ private:
         Print("TIP\t" + Escape(shown));
     }
 
-    // From the click on Refresh to the last of the expected lines in the tree.
+    // From the click on Refresh to the last of the expected lines in the tree. A later refresh
+    // starts with the last read's lines shown: its first line is marked, so that only a tree
+    // emptied and filled again since the click counts.
     void TimeRefresh(long expected, DWORD waitMs) {
+        constexpr LPARAM kStaleLine = -1;  // the program numbers its lines from 0
         HWND tree = Tree();
+        if (HTREEITEM first = RootItem(tree)) SetItemData(tree, process_.get(), first, kStaleLine);
         const double start = NowMs();
         Click(Main(), IDC_REFRESH);
         double lastLine = 0;
         for (;;) {
             const auto count = static_cast<long>(SendMessageA(tree, TVM_GETCOUNT, 0, 0));
-            if (count == expected && lastLine == 0 && NowMs() - start > 30) lastLine = NowMs();
+            if (count == expected && lastLine == 0 && NowMs() - start > 30) {
+                HTREEITEM first = RootItem(tree);
+                if (!first || ReadItem(tree, process_.get(), first).data != kStaleLine) lastLine = NowMs();
+            }
             if (lastLine != 0 && IsWindowEnabled(Control(main_, IDC_REFRESH))) break;
             if (HWND box = FindBox()) Fail("box during the refresh: " + BoxText(box));
             if (NowMs() - start > waitMs) Fail("the refresh did not list " + std::to_string(expected) + " lines");

@@ -39,9 +39,13 @@ void ClickTreeAt(HWND tree, POINT point, int clicks) {
 
 }  // namespace
 
+HTREEITEM RootItem(HWND tree) {
+    return reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
+}
+
 std::vector<HTREEITEM> RootItems(HWND tree) {
     std::vector<HTREEITEM> items;
-    auto item = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
+    HTREEITEM item = RootItem(tree);
     while (item) {
         items.push_back(item);
         item = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(item)));
@@ -71,6 +75,16 @@ TreeLine ReadItem(HWND tree, HANDLE process, HTREEITEM item) {
         const int image = static_cast<int>((answer.state & TVIS_STATEIMAGEMASK) >> 12);
         return {image - 1, answer.lParam, ToUtf8(text)};
     }
+}
+
+void SetItemData(HWND tree, HANDLE process, HTREEITEM item, LPARAM data) {
+    RemoteBuffer remote(process, sizeof(TVITEMW));
+    TVITEMW change = {};
+    change.mask = TVIF_HANDLE | TVIF_PARAM;
+    change.hItem = item;
+    change.lParam = data;
+    remote.Write(&change, sizeof change);
+    if (!SendMessageW(tree, TVM_SETITEMW, 0, reinterpret_cast<LPARAM>(remote.get()))) Fail("TVM_SETITEM failed");
 }
 
 RECT LabelRect(HWND tree, HANDLE process, HTREEITEM item) {

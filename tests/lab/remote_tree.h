@@ -15,8 +15,11 @@ struct TreeLine {
     std::string text;
 };
 
+HTREEITEM RootItem(HWND tree);
 std::vector<HTREEITEM> RootItems(HWND tree);
 TreeLine ReadItem(HWND tree, HANDLE process, HTREEITEM item);
+
+void SetItemData(HWND tree, HANDLE process, HTREEITEM item, LPARAM data);
 
 // The label's rectangle of a tree line, in the tree's client coordinates.
 RECT LabelRect(HWND tree, HANDLE process, HTREEITEM item);
