@@ -5,7 +5,8 @@
 //   driver STEP ARGS... [-- STEP ARGS...]...
 //
 // Steps run in order; the first failing step prints "FAIL\t<why>" and ends the
-// run with exit code 1. Texts are printed with \r, \n, \t and \\ escaped.
+// run with exit code 1. Texts are read as Unicode and printed as UTF-8, with \r, \n,
+// \t and \\ escaped.
 // Clicks are posted, as a user's are; "sync", "idle" and "nobox" wait until the
 // program has handled them, whatever the machine's speed.
 #include <windows.h>
@@ -20,137 +21,22 @@
 #include <vector>
 
 #include "res/resource.h"
+#include "tests/lab/remote_tree.h"
+#include "tests/lab/remote_window.h"
+#include "tests/lab/step_io.h"
+#include "tests/lab/system_steps.h"
 #include "ui/handles.h"
 
 namespace {
 
+using namespace lab;
+
 constexpr char kMainCaptionPrefix[] = "Gatekeel -- ";
 constexpr char kAddEditCaption[] = "Add Or Edit Server/Service";
-// The static control that holds a message box's text.
-constexpr int kBoxTextId = 0xFFFF;
 // Generous: on a busy machine a Wine program may take many seconds to react, and a
 // deadline costs nothing when the thing waited for comes.
 constexpr DWORD kDefaultWaitMs = 120000;
 constexpr DWORD kStartWaitMs = 300000;
-
-struct Failure {
-    std::string why;
-};
-
-[[noreturn]] void Fail(const std::string& why) { throw Failure{why}; }
-
-std::string Escape(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-            case '\r': out += "\\r"; break;
-            case '\n': out += "\\n"; break;
-            case '\t': out += "\\t"; break;
-            case '\\': out += "\\\\"; break;
-            default: out += c;
-        }
-    }
-    return out;
-}
-
-void Print(const std::string& line) {
-    std::fputs(line.c_str(), stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
-}
-
-double NowMs() {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return 1000.0 * static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-std::string WindowText(HWND window) {
-    // WM_GETTEXT is marshalled across processes; the length comes first.
-    constexpr UINT kTextWaitMs = 30000;
-    DWORD_PTR length = 0;
-    if (!SendMessageTimeoutA(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kTextWaitMs, &length)) return {};
-    std::string text(length + 1, '\0');
-    DWORD_PTR copied = 0;
-    SendMessageTimeoutA(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG,
-                        kTextWaitMs, &copied);
-    text.resize(copied);
-    return text;
-}
-
-std::string ClassName(HWND window) {
-    char name[64] = {};
-    GetClassNameA(window, name, sizeof name);
-    return name;
-}
-
-DWORD ProcessOf(HWND window) {
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    return pid;
-}
-
-// A modal box or dialog exists, hidden, until its loop first finds the queue empty.
-enum class Shown { Only, OrHidden };
-
-std::vector<HWND> TopLevelDialogs(DWORD pid, Shown shown = Shown::Only) {
-    struct Search {
-        DWORD pid;
-        Shown shown;
-        std::vector<HWND> found;
-    } search{pid, shown, {}};
-    EnumWindows(
-        [](HWND window, LPARAM param) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(param);
-            if ((s->shown == Shown::OrHidden || IsWindowVisible(window)) && ClassName(window) == "#32770" &&
-                (s->pid == 0 || ProcessOf(window) == s->pid))
-                s->found.push_back(window);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
-bool IsMessageBox(HWND window) { return GetDlgItem(window, kBoxTextId) != nullptr; }
-
-// Memory inside the target process, for messages whose pointers the platform does not marshal.
-class RemoteBuffer {
-public:
-    RemoteBuffer(HANDLE process, size_t size) : process_(process), size_(size) {
-        address_ = VirtualAllocEx(process, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-        if (!address_) Fail("VirtualAllocEx failed");
-    }
-    ~RemoteBuffer() { VirtualFreeEx(process_, address_, 0, MEM_RELEASE); }
-    RemoteBuffer(const RemoteBuffer&) = delete;
-    RemoteBuffer& operator=(const RemoteBuffer&) = delete;
-
-    void* get() const { return address_; }
-    size_t size() const { return size_; }
-    void Write(const void* data, size_t size, size_t offset = 0) {
-        if (!WriteProcessMemory(process_, static_cast<char*>(address_) + offset, data, size, nullptr))
-            Fail("WriteProcessMemory failed");
-    }
-    void Read(void* data, size_t size, size_t offset = 0) const {
-        if (!ReadProcessMemory(process_, static_cast<char*>(address_) + offset, data, size, nullptr))
-            Fail("ReadProcessMemory failed");
-    }
-
-private:
-    HANDLE process_;
-    size_t size_;
-    void* address_ = nullptr;
-};
-
-struct TreeLine {
-    int checked;
-    LPARAM data;
-    std::string text;
-};
 
 class Driver {
 public:
@@ -176,9 +62,9 @@ public:
         else if (name == "select") Select(static_cast<int>(number(1, 0)));
         else if (name == "toggle") Toggle(static_cast<int>(number(1, 0)), step.size() > 2 ? step[2] : "click");
         else if (name == "alive") Alive();
-        else if (name == "sysmsg") SystemMessage(static_cast<HRESULT>(std::strtoul(arg(1).c_str(), nullptr, 16)));
+        else if (name == "sysmsg") PrintSystemMessage(static_cast<HRESULT>(std::strtoul(arg(1).c_str(), nullptr, 16)));
         else if (name == "time-refresh") TimeRefresh(number(1, 0), static_cast<DWORD>(number(2, 300000)));
-        else if (name == "startup") Startup(arg(1), arg(2), static_cast<DWORD>(number(3, kStartWaitMs)));
+        else if (name == "startup") PrintStartupTime(arg(1), arg(2), static_cast<DWORD>(number(3, kStartWaitMs)), kDefaultWaitMs);
         else if (name == "close") Close(static_cast<DWORD>(number(1, kDefaultWaitMs)));
         else if (name == "windows") PrintWindows();
         else if (name == "text") Print("TEXT\t" + Escape(WindowText(Control(Current(), static_cast<int>(number(1, 0))))));
@@ -259,15 +145,14 @@ private:
         // a second thread of ours was seen never to arrive under Wine: the send only starts the
         // change, whose effect (the text shown, or a box) is what is waited for.
         DWORD_PTR ignored = 0;
-        SendMessageTimeoutA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_NORMAL, 100, &ignored);
+        const std::wstring wide = FromUtf8(text);
+        SendMessageTimeoutW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()), SMTO_NORMAL, 100, &ignored);
         const double deadline = NowMs() + waitMs;
         while (WindowText(control) != text && !FindBox(Shown::OrHidden)) {
             if (NowMs() > deadline) Fail("field " + std::to_string(id) + " did not take its text within " + Seconds(waitMs));
             Sleep(10);
         }
     }
-
-    static std::string Seconds(DWORD ms) { return std::to_string(ms / 1000) + " s"; }
 
     static std::string BoxText(HWND box) {
         return Escape(WindowText(box)) + "\t" + Escape(WindowText(GetDlgItem(box, kBoxTextId)));
@@ -367,19 +252,6 @@ private:
         }
     }
 
-    // Every top-level window, for a failing scenario's log.
-    static void PrintWindows() {
-        EnumWindows(
-            [](HWND window, LPARAM) -> BOOL {
-                char line[64];
-                std::snprintf(line, sizeof line, "WINDOW\t%lu\t%d\t%d", static_cast<unsigned long>(ProcessOf(window)),
-                              IsWindowVisible(window) ? 1 : 0, IsWindowEnabled(window) ? 1 : 0);
-                Print(line + std::string("\t") + ClassName(window) + "\t" + Escape(WindowText(window)));
-                return TRUE;
-            },
-            0);
-    }
-
     void Alive() {
         Sync(kDefaultWaitMs);
         Print("ALIVE");
@@ -405,53 +277,18 @@ private:
 
     HWND Tree() { return Control(Main(), IDC_MAPPING_TREE); }
 
-    std::vector<HTREEITEM> RootItems() {
-        HWND tree = Tree();
-        std::vector<HTREEITEM> items;
-        auto item = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
-        while (item) {
-            items.push_back(item);
-            item = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(item)));
-        }
-        return items;
-    }
-
-    TreeLine ReadItem(HTREEITEM item) {
-        HWND tree = Tree();
-        for (size_t capacity = 1024;; capacity *= 2) {
-            RemoteBuffer remote(process_.get(), sizeof(TVITEMA) + capacity);
-            TVITEMA query = {};
-            query.mask = TVIF_HANDLE | TVIF_TEXT | TVIF_STATE | TVIF_PARAM;
-            query.hItem = item;
-            query.stateMask = TVIS_STATEIMAGEMASK;
-            query.pszText = static_cast<char*>(remote.get()) + sizeof(TVITEMA);
-            query.cchTextMax = static_cast<int>(capacity);
-            remote.Write(&query, sizeof query);
-            if (!SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(remote.get()))) Fail("TVM_GETITEM failed");
-            TVITEMA answer;
-            remote.Read(&answer, sizeof answer);
-            std::string text(capacity, '\0');
-            remote.Read(text.data(), capacity, sizeof(TVITEMA));
-            const size_t length = text.find('\0');
-            if (length == std::string::npos || length + 1 >= capacity) continue;  // may be cut: read again, larger
-            text.resize(length);
-            const int image = static_cast<int>((answer.state & TVIS_STATEIMAGEMASK) >> 12);
-            return {image - 1, answer.lParam, text};
-        }
-    }
-
     void PrintTree() {
-        const std::vector<HTREEITEM> items = RootItems();
+        const std::vector<HTREEITEM> items = RootItems(Tree());
         const auto count = SendMessageA(Tree(), TVM_GETCOUNT, 0, 0);
         Print("TREE\t" + std::to_string(count));
         for (HTREEITEM item : items) {
-            const TreeLine line = ReadItem(item);
+            const TreeLine line = ReadItem(Tree(), process_.get(), item);
             Print("ITEM\t" + std::to_string(line.checked) + "\t" + std::to_string(line.data) + "\t" + Escape(line.text));
         }
     }
 
     HTREEITEM Item(int index) {
-        const std::vector<HTREEITEM> items = RootItems();
+        const std::vector<HTREEITEM> items = RootItems(Tree());
         if (index < 0 || static_cast<size_t>(index) >= items.size()) Fail("no tree item " + std::to_string(index));
         return items[static_cast<size_t>(index)];
     }
@@ -461,71 +298,8 @@ private:
             Fail("could not select item " + std::to_string(index));
     }
 
-    UINT HitTest(POINT point) {
-        RemoteBuffer remote(process_.get(), sizeof(TVHITTESTINFO));
-        TVHITTESTINFO hit = {};
-        hit.pt = point;
-        remote.Write(&hit, sizeof hit);
-        SendMessageA(Tree(), TVM_HITTEST, 0, reinterpret_cast<LPARAM>(remote.get()));
-        remote.Read(&hit, sizeof hit);
-        return hit.flags;
-    }
-
-    // Real input, so the program sees it as a user's.
-    static void Send(std::vector<INPUT> input) {
-        if (SendInput(static_cast<UINT>(input.size()), input.data(), sizeof(INPUT)) != input.size()) Fail("SendInput failed");
-    }
-    static std::vector<INPUT> MouseClicks(int clicks) {
-        std::vector<INPUT> input(2 * static_cast<size_t>(clicks));
-        for (size_t i = 0; i < input.size(); ++i) {
-            input[i].type = INPUT_MOUSE;
-            input[i].mi.dwFlags = i % 2 ? MOUSEEVENTF_LEFTUP : MOUSEEVENTF_LEFTDOWN;
-        }
-        return input;
-    }
-    void ClickTreeAt(POINT point, int clicks) {
-        ClientToScreen(Tree(), &point);
-        SetCursorPos(point.x, point.y);
-        Send(MouseClicks(clicks));
-    }
-
-    // The label's rectangle of a tree line, in the tree's client coordinates.
-    RECT LabelRect(int index) {
-        HTREEITEM item = Item(index);
-        RemoteBuffer remote(process_.get(), sizeof(RECT));
-        // TVM_GETITEMRECT takes the item in the RECT it fills.
-        remote.Write(&item, sizeof item);
-        RECT rect = {};
-        if (!SendMessageA(Tree(), TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(remote.get()))) Fail("item not visible");
-        remote.Read(&rect, sizeof rect);
-        return rect;
-    }
-
-    // Flips the item's check box as a user does: "click" or "double" on the check box, or
-    // "space": a click on the label (selects the item and focuses the tree), then Space.
     void Toggle(int index, const std::string& how) {
-        const RECT rect = LabelRect(index);
-        const int y = (rect.top + rect.bottom) / 2;
-        if (how == "space") {
-            ClickTreeAt({rect.left + 4, y}, 1);
-            INPUT key[2] = {};
-            key[0].type = key[1].type = INPUT_KEYBOARD;
-            key[0].ki.wVk = key[1].ki.wVk = VK_SPACE;
-            key[1].ki.dwFlags = KEYEVENTF_KEYUP;
-            Send({key[0], key[1]});
-            return;
-        }
-        if (how != "click" && how != "double") Fail("toggle by " + how + "?");
-        // The check box sits left of the label: find its extent along the item's middle line.
-        int right = -1, left = -1;
-        for (int x = rect.left - 1; x >= 0; --x) {
-            const bool onBox = (HitTest({x, y}) & TVHT_ONITEMSTATEICON) != 0;
-            if (onBox && right < 0) right = x;
-            if (!onBox && right >= 0) break;
-            if (onBox) left = x;
-        }
-        if (right < 0) Fail("no check box on item " + std::to_string(index));
-        ClickTreeAt({(left + right) / 2, y}, how == "double" ? 2 : 1);
+        ToggleTreeItem(Tree(), process_.get(), Item(index), index, how);
     }
 
     HWND ProgramTooltip() {
@@ -542,17 +316,12 @@ private:
         const std::string before = IsWindowVisible(tip) ? WindowText(tip) : "";
         RECT rect;
         if (target.rfind("item:", 0) == 0) {
-            rect = LabelRect(std::atoi(target.c_str() + 5));
+            rect = LabelRect(Tree(), process_.get(), Item(std::atoi(target.c_str() + 5)));
             MapWindowPoints(Tree(), nullptr, reinterpret_cast<POINT*>(&rect), 2);
         } else {
             GetWindowRect(Control(Main(), std::atoi(target.c_str())), &rect);
         }
-        INPUT move = {};
-        move.type = INPUT_MOUSE;
-        move.mi.dx = MulDiv((rect.left + rect.right) / 2, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
-        move.mi.dy = MulDiv((rect.top + rect.bottom) / 2, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
-        move.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-        Send({move});
+        MovePointerTo(rect);
         const double deadline = NowMs() + waitMs;
         std::string shown;
         while ((shown = IsWindowVisible(tip) ? WindowText(tip) : "").empty() || shown == before) {
@@ -562,30 +331,22 @@ private:
         Print("TIP\t" + Escape(shown));
     }
 
-    void SystemMessage(HRESULT code) {
-        char* text = nullptr;
-        const DWORD length = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                                FORMAT_MESSAGE_IGNORE_INSERTS,
-                                            nullptr, static_cast<DWORD>(code), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
-                                            reinterpret_cast<char*>(&text), 0, nullptr);
-        ui::UniqueHLocal owner(text);
-        std::string message = length ? std::string(text, length) : std::string();
-        if (message.size() > 1 && message.back() == '\n') {
-            message.pop_back();
-            if (!message.empty() && message.back() == '\r') message.pop_back();
-        }
-        Print("SYSMSG\t" + Escape(message));
-    }
-
-    // From the click on Refresh to the last of the expected lines in the tree.
+    // From the click on Refresh to the last of the expected lines in the tree. A later refresh
+    // starts with the last read's lines shown: its first line is marked, so that only a tree
+    // emptied and filled again since the click counts.
     void TimeRefresh(long expected, DWORD waitMs) {
+        constexpr LPARAM kStaleLine = -1;  // the program numbers its lines from 0
         HWND tree = Tree();
+        if (HTREEITEM first = RootItem(tree)) SetItemData(tree, process_.get(), first, kStaleLine);
         const double start = NowMs();
         Click(Main(), IDC_REFRESH);
         double lastLine = 0;
         for (;;) {
             const auto count = static_cast<long>(SendMessageA(tree, TVM_GETCOUNT, 0, 0));
-            if (count == expected && lastLine == 0 && NowMs() - start > 30) lastLine = NowMs();
+            if (count == expected && lastLine == 0 && NowMs() - start > 30) {
+                HTREEITEM first = RootItem(tree);
+                if (!first || ReadItem(tree, process_.get(), first).data != kStaleLine) lastLine = NowMs();
+            }
             if (lastLine != 0 && IsWindowEnabled(Control(main_, IDC_REFRESH))) break;
             if (HWND box = FindBox()) Fail("box during the refresh: " + BoxText(box));
             if (NowMs() - start > waitMs) Fail("the refresh did not list " + std::to_string(expected) + " lines");
@@ -593,31 +354,6 @@ private:
         }
         char line[64];
         std::snprintf(line, sizeof line, "REFRESH_MS\t%.1f", lastLine - start);
-        Print(line);
-    }
-
-    // Process start to the program's first visible window whose caption starts with the prefix.
-    void Startup(const std::string& exe, const std::string& captionPrefix, DWORD waitMs) {
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION info = {};
-        std::string commandLine = "\"" + exe + "\"";
-        const double start = NowMs();
-        if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
-            Fail("cannot start " + exe);
-        ui::UniqueHandleObject process(info.hProcess), thread(info.hThread);
-        HWND shown = nullptr;
-        while (!shown) {
-            for (HWND window : TopLevelDialogs(info.dwProcessId))
-                if (WindowText(window).rfind(captionPrefix, 0) == 0) shown = window;
-            if (!shown && WaitForSingleObject(info.hProcess, 1) == WAIT_OBJECT_0) Fail(exe + " ended without a window");
-            if (NowMs() - start > waitMs) Fail(exe + " showed no window within " + Seconds(waitMs));
-        }
-        const double elapsed = NowMs() - start;
-        PostMessageA(shown, WM_CLOSE, 0, 0);
-        if (WaitForSingleObject(info.hProcess, kDefaultWaitMs) != WAIT_OBJECT_0) Fail(exe + " did not end");
-        char line[64];
-        std::snprintf(line, sizeof line, "STARTUP_MS\t%.1f", elapsed);
         Print(line);
     }
 

@@ -38,208 +38,7 @@ trap 'exit 143' TERM INT
 # A failure inside a command substitution ends the scenario, not only the subshell.
 trap 'exit 1' USR1
 
-# The lab's processes: every one in its namespaces, as ps sees them.
-lab_processes() {
-  local ns pids
-  for ns in "$GK_NS_HOST" "$GK_NS_ROUTER" "$GK_NS_WAN"; do
-    pids=$(ip netns pids "$ns" 2>/dev/null | paste -sd, -)
-    echo "-- processes in $ns:"
-    [ -z "$pids" ] || ps -o pid,ppid,stat,etime,time,args -p "$pids" | cut -c1-200
-  done
-}
-
-# The top-level windows, asked of the driver when it still answers.
-driver_windows() {
-  [ -n "${DRIVER_PID:-}" ] || { echo "(no driver)"; return; }
-  if DRV_BACKSTOP_S=60 drv_batch windows; then printf '%s' "$DRV_OUT"; else echo "(the driver did not answer)"; fi
-}
-
-# What a failure leaves to look at, printed once whichever process of the scenario failed.
-diagnose() {
-  [ -e "$work/diagnosed" ] && return 0
-  : >"$work/diagnosed"
-  {
-    echo "---- what the scenario saw (load: $(cat /proc/loadavg)) ----"
-    echo "-- the driver's log, last lines:"
-    tail -n 120 "$work/driver.log" 2>/dev/null || true
-    echo "-- top-level windows:"
-    driver_windows
-    echo "-- gatekeel.exe's output:"
-    cat "$work/gatekeel.log" 2>/dev/null || true
-    if [ -d "${GK_LAB_DIR:-/nonexistent}" ]; then
-      gk_lab_router_report 40 2>&1
-      lab_processes
-    fi
-    echo "---- end of what the scenario saw ----"
-  } >&2
-}
-
-die() {
-  echo "FAILED: $*" >&2
-  diagnose
-  [ "$BASH_SUBSHELL" -eq 0 ] || kill -USR1 $$
-  exit 1
-}
-
-# One driver process for the whole scenario, fed a batch of steps per line. Now and
-# then a Wine process ends at its start, before its main: such a start gets one more try.
-start_driver() {
-  gk_lab_wine_env
-  local try
-  for try in 1 2; do
-    coproc DRIVER_PROC { ip netns exec "$GK_NS_HOST" env WINEPREFIX="$GK_LAB_PREFIX" wine "$DRIVER" serve 2>/dev/null; }
-    DRIVER_PID=$DRIVER_PROC_PID
-    gk_lab_track "$DRIVER_PID"
-    exec {drv_in}>&"${DRIVER_PROC[1]}" {drv_out}<&"${DRIVER_PROC[0]}"
-    drv_batch sysmsg 0 && return 0
-    gk_pid_alive "$DRIVER_PID" && drv_silent "the first batch"
-    [ "$try" -eq 1 ] || drv_silent "the first batch"
-    echo "the driver ended at its start; starting it once more" >&2
-    exec {drv_in}>&- {drv_out}<&-
-  done
-}
-
-# Runs one batch of driver steps, with its output in DRV_OUT: 0 when every step
-# passed, 1 when one failed, 2 when the driver gave no answer. Each step has its own
-# deadline inside the driver; this one only catches a driver that hangs or has ended.
-drv_batch() {
-  local line="" part answered="" deadline=$((SECONDS + ${DRV_BACKSTOP_S:-1200}))
-  DRV_OUT=""
-  gk_pid_alive "$DRIVER_PID" || return 2
-  (IFS=$'\t'; printf '%s\n' "$*") >&"$drv_in"
-  for (( ; ; )); do
-    if IFS= read -r -t 5 part <&"$drv_out"; then
-      line+=$part
-      [ "$line" = DONE ] && { answered=1; break; }
-      DRV_OUT+=$line$'\n'
-      line=""
-    else
-      (($? > 128)) || break  # end of output
-      line+=$part
-      gk_pid_alive "$DRIVER_PID" || break
-      [ "$SECONDS" -lt "$deadline" ] || break
-    fi
-  done
-  printf '> %s\n%s' "$*" "$DRV_OUT" >>"$work/driver.log"
-  [ -n "$answered" ] || return 2
-  ! grep -q '^FAIL' <<<"$DRV_OUT"
-}
-
-drv_silent() {
-  gk_pid_alive "$DRIVER_PID" && die "the driver stopped answering at: $*"
-  die "the driver has ended, at: $*"
-}
-
-# Runs driver steps; a failing step or a silent driver ends the scenario.
-drv() {
-  local rc=0
-  drv_batch "$@" || rc=$?
-  case $rc in
-    0) printf '%s' "$DRV_OUT" ;;
-    1) die "driver $*: $(grep '^FAIL' <<<"$DRV_OUT")" ;;
-    *) drv_silent "$@" ;;
-  esac
-}
-
-# Text as the driver escapes it.
-esc() {
-  local s=${1//\\/\\\\}
-  s=${s//$'\t'/\\t}
-  s=${s//$'\r'/\\r}
-  s=${s//$'\n'/\\n}
-  printf '%s' "$s"
-}
-
-# The driver's escaped text back as it is.
-unesc() { printf '%b' "$1"; }
-
-expect_eq() {
-  [ "$2" = "$3" ] || die "$1"$'\n'"  expected: [$3]"$'\n'"  actual:   [$2]"
-}
-
-# The next box must have this caption and text; it is answered with the button.
-expect_box() {
-  local caption=$1 text=$2 button=${3:-1} got
-  got=$(drv box -- press "$button" -- gone | grep '^BOX')
-  expect_eq "message box" "$got" "BOX	$(esc "$caption")	$(esc "$text")"
-}
-
-# The tree line of each mapping the router holds, in its order: ITEM<TAB>check<TAB>data<TAB>line.
-# miniupnpd holds only enabled mappings, and Wine delivers the external address empty.
-router_items() {
-  local i=0 proto eport client iport desc line
-  gk_lab_list | while IFS=$'\t' read -r proto eport client iport desc; do
-    line=$(printf '%5s %s:%u => %s:%u :: %s ' "$proto" "" "$eport" "$client" "$iport" "$desc")
-    printf 'ITEM\t1\t%d\t%s\n' "$i" "$(esc "$line")"
-    i=$((i + 1))
-  done
-}
-
-# The tip over a control or tree line ("item:N") holds each of the texts.
-expect_tip() {
-  local target=$1 tip part
-  shift
-  tip=$(drv tip "$target" | grep '^TIP' | cut -f2-)
-  for part in "$@"; do
-    [[ $tip == *"$(esc "$part")"* ]] || die "the tip over $target lacks [$part]: [$tip]"
-  done
-}
-
-tree_items() { drv tree | grep '^ITEM' || true; }
-
-expect_tree_is_router() {
-  local expected actual
-  expected=$(router_items)
-  actual=$(tree_items || true)
-  [ "$actual" = "$expected" ] || die "$1: the tree is not what the router holds"$'\n'"$(diff <(echo "$expected") <(echo "$actual") || true)"
-}
-
-# A Wine process may take minutes to show its window on a busy machine; one that
-# has ended will never show it.
-GK_LAB_START_WAIT_S=${GK_LAB_START_WAIT_S:-300}
-
-# Waits for the main window of the program just started: 0 once the driver has it,
-# 1 when the program ended first.
-wait_for_main() {
-  local deadline=$((SECONDS + GK_LAB_START_WAIT_S)) rc
-  for (( ; ; )); do
-    rc=0
-    drv_batch main 2000 || rc=$?
-    [ "$rc" -eq 0 ] && return 0
-    [ "$rc" -eq 1 ] || drv_silent main
-    gk_pid_alive "$GATEKEEL_PID" || return 1
-    [ "$SECONDS" -lt "$deadline" ] || die "driver main: $(grep '^FAIL' <<<"$DRV_OUT") within ${GK_LAB_START_WAIT_S}s"
-  done
-}
-
-# A start that ends silently before the window gets one more try, as the driver's does.
-start_gatekeel() {
-  local try code
-  for try in 1 2; do
-    gk_lab_wine_start "$work/gatekeel.log" "$GATEKEEL"
-    GATEKEEL_PID=$GK_LAB_LAST_PID
-    if wait_for_main; then
-      drv idle >/dev/null
-      return 0
-    fi
-    code=0
-    wait "$GATEKEEL_PID" || code=$?
-    if [ "$try" -eq 2 ] || [ -s "$work/gatekeel.log" ]; then
-      die "gatekeel.exe ended with exit code $code before its main window showed"
-    fi
-    echo "gatekeel.exe ended with exit code $code at its start, without a word; starting it once more" >&2
-  done
-}
-
-close_gatekeel() {
-  drv close >/dev/null
-  wait "$GATEKEEL_PID" 2>/dev/null || true
-}
-
-# The click is posted; idle waits until the program has handled it and everything it posted.
-refresh() {
-  drv click 1000 -- idle "${1:-300000}" >/dev/null
-}
+source "$here/harness.sh"
 
 scenario_bare_enum() {
   # Empty router, then three mappings: our own enumeration against upnpc's.
@@ -272,6 +71,13 @@ scenario_refresh() {
   expect_tree_is_router "three mappings"
   refresh
   expect_tree_is_router "three mappings, second refresh"
+  # Another program adds one mapping and deletes another: the next refresh shows the router as it is now.
+  gk_lab_upnpc -e "another program" -a 192.0.2.20 4444 4444 TCP >/dev/null
+  gk_lab_upnpc -d 20002 TCP >/dev/null
+  expect_eq "the router after another program's changes" "$(gk_lab_list | cut -f1,2 | LC_ALL=C sort)" \
+    "TCP	20001"$'\n'"TCP	4444"$'\n'"UDP	20003"
+  refresh
+  expect_tree_is_router "after another program's add and delete"
   # Tips under the real pointer: each status line's; the DHCP line's names the host's address
   # and the router as its gateway; a mapping line's shows its record, and follows the pointer.
   expect_tip 1007 "The SSDP Discovery service (SSDPSRV) lets Windows find UPnP devices"
@@ -305,7 +111,18 @@ selected_line() {
   tree_items | sed -n "$(($1 + 1))p" | cut -f4-
 }
 
+# The external port and protocol of a tree line, as upnpc -d takes them.
+line_port_proto() { unesc "$1" | sed -E 's/^ *([^ ]+) [^:]*:([0-9]+) => .*/\2 \1/'; }
+
+# The Delete question quotes the line whole; it is answered with the button.
+expect_delete_question() {
+  expect_box "Careful!" "Are you sure that you want to delete this port mapping?"$'\r\n\r\n'"[$(unesc "$1")]"$'\r\n' "$2"
+}
+
 scenario_commands() {
+  # A description in another script, added by another program, comes back whole.
+  local wide="游戏服务器"
+  gk_lab_upnpc -e "$wide" -a 192.0.2.20 4000 4000 TCP >/dev/null
   gk_lab_seed 3
   start_gatekeel
   refresh
@@ -335,23 +152,24 @@ scenario_commands() {
   expect_eq "router after the duplicate add" "$(gk_lab_list)" "$before"
   expect_eq "tree after the duplicate add" "$(tree_items)" "$tree_before"
 
-  # Delete answered with Cancel changes nothing.
-  local line
-  line=$(selected_line 1)
-  drv select 1 -- click 1012 >/dev/null
-  expect_box "Careful!" "Are you sure that you want to delete this port mapping?"$'\r\n\r\n'"[$(unesc "$line")]"$'\r\n' 2
+  # Delete answered with Cancel changes nothing; the question quotes the line in another script whole.
+  local found line
+  found=$(tree_items | grep -nF ":: $wide ") || die "no tree line holds [$wide]"
+  line=$(cut -f4- <<<"${found#*:}")
+  drv select "$((${found%%:*} - 1))" -- click 1012 >/dev/null
+  expect_delete_question "$line" 2
   drv idle >/dev/null
   expect_eq "router after a cancelled delete" "$(gk_lab_list)" "$before"
   expect_eq "tree after a cancelled delete" "$(tree_items)" "$tree_before"
 
   # Delete confirmed: gone from the router and from the tree.
+  line=$(selected_line 1)
   drv select 1 -- click 1012 >/dev/null
-  expect_box "Careful!" "Are you sure that you want to delete this port mapping?"$'\r\n\r\n'"[$(unesc "$line")]"$'\r\n' 1
+  expect_delete_question "$line" 1
   drv nobox -- idle >/dev/null
   expect_eq "router after the delete" "$(gk_lab_list | wc -l)" "$(($(wc -l <<<"$before") - 1))"
   local proto eport
-  proto=$(unesc "$line" | awk '{print $1}')
-  eport=$(unesc "$line" | sed -E 's/^ *[^ ]+ [^:]*:([0-9]+) => .*/\1/')
+  read -r eport proto <<<"$(line_port_proto "$line")"
   gk_lab_list | cut -f1,2 | grep -qx "$proto"$'\t'"$eport" && die "the router still holds the deleted $proto $eport"
   local expected
   expected=$(sed -n '1p;3,$p' <<<"$tree_before" | cut -f2,4)
@@ -385,6 +203,20 @@ scenario_commands() {
   expect_eq "router after the toggles" "$(gk_lab_list)" "$before"
   refresh
   expect_eq "tree after the toggle and a refresh" "$(tree_items)" "$tree_before"
+
+  # A line the router no longer holds: another program deleted its mapping. Wine's Remove
+  # answers success for a mapping the router does not hold, so the line goes without a box.
+  line=$(selected_line 1)
+  read -r eport proto <<<"$(line_port_proto "$line")"
+  gk_lab_upnpc -d "$eport" "$proto" >/dev/null
+  before=$(gk_lab_list)
+  drv select 1 -- click 1012 >/dev/null
+  expect_delete_question "$line" 1
+  drv nobox -- idle >/dev/null
+  expect_eq "router after deleting a line it no longer held" "$(gk_lab_list)" "$before"
+  expect_tree_is_router "after deleting a line the router no longer held"
+  refresh
+  expect_tree_is_router "refresh after deleting a line the router no longer held"
   close_gatekeel
 }
 
@@ -412,7 +244,7 @@ scenario_router_gone() {
   local line
   line=$(selected_line 0)
   drv select 0 -- click 1012 >/dev/null
-  expect_box "Careful!" "Are you sure that you want to delete this port mapping?"$'\r\n\r\n'"[$(unesc "$line")]"$'\r\n' 1
+  expect_delete_question "$line" 1
   expect_box "AARGH!" "Could not delete port mapping!"
   drv idle -- alive >/dev/null
   expect_eq "tree after the failed changes" "$(tree_items)" "$tree_before"
@@ -426,11 +258,17 @@ scenario_no_router() {
   expect_box "ERROR!" "Portolan::get_StaticPortMappingCollection returned a NULL ptr"
   expect_box "Oh well..." "There were no services listed by IUPnPNAT."
   drv idle >/dev/null
-  # The connection is settled by the first refresh: later ones only repeat the message.
+  # Still no router: a later refresh only says so.
   drv click 1000 >/dev/null
   expect_box "Oh well..." "There were no services listed by IUPnPNAT."
   drv idle -- alive >/dev/null
   expect_eq "tree without a router" "$(drv tree)" "TREE	0"
+  # The router starts again, with the same configuration, and gets mappings: the next refresh finds it.
+  gk_lab_start_router
+  gk_lab_seed 3
+  refresh
+  expect_eq "lines of the router found late" "$(drv tree | head -n1)" "TREE	3"
+  expect_tree_is_router "the router found late"
   close_gatekeel
 }
 
