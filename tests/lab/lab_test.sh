@@ -263,6 +263,9 @@ scenario_no_router() {
   expect_box "Oh well..." "There were no services listed by IUPnPNAT."
   drv idle -- alive >/dev/null
   expect_eq "tree without a router" "$(drv tree)" "TREE	0"
+  # The empty list says why no router may have answered, a cause a line, and what to do next.
+  expect_tip 1002 $'Gatekeel found no router that answers over UPnP. The likely causes:\r\n- ' \
+    $'\r\nChange the one that applies, then press "Refresh Settings List".'
   # The router starts again, with the same configuration, and gets mappings: the next refresh finds it.
   gk_lab_start_router
   gk_lab_seed 3
