@@ -32,7 +32,6 @@ namespace {
 using namespace lab;
 
 constexpr char kMainCaptionPrefix[] = "Gatekeel -- ";
-constexpr char kAddEditCaption[] = "Add Or Edit Server/Service";
 // Generous: on a busy machine a Wine program may take many seconds to react, and a
 // deadline costs nothing when the thing waited for comes.
 constexpr DWORD kDefaultWaitMs = 120000;
