@@ -235,21 +235,18 @@ ui::Reply CGatekeelDlg::OnDeleteClicked(const ui::Message&) {
     return ui::Handled();
 }
 
-void CGatekeelDlg::CreateConfigurator() {
-    // Its boxes have no owner, so the window is locked as for an enumeration, and nothing
-    // that reaches it meanwhile may start a second one.
-    const ui::FlagScope running(commandRunning_);
-    EnableControls(FALSE, REFRESH_LOCKED_IDS);
-    sharedConfigurator = new (std::nothrow) Portolan();  // kept for the whole run
-    EnableControls(TRUE, REFRESH_LOCKED_IDS);
-}
-
-void CGatekeelDlg::ReconnectConfigurator() {
-    // The router is read anew inside, as at the first refresh: locked and waited for alike.
+void CGatekeelDlg::OpenConfigurator() {
+    // Either way the router's table is read, and the first construction's boxes have no owner:
+    // the window is locked as for an enumeration, and nothing that reaches it may start a second one.
     const ui::FlagScope running(commandRunning_);
     ui::ShowWaitCursor();
     EnableControls(FALSE, REFRESH_LOCKED_IDS);
-    const bool open = sharedConfigurator->Reconnect();
+    bool open = true;
+    if (!sharedConfigurator) {
+        sharedConfigurator = new (std::nothrow) Portolan();  // kept for the whole run
+    } else {
+        open = sharedConfigurator->Reconnect();  // the router as it is now, or found late
+    }
     EnableControls(TRUE, REFRESH_LOCKED_IDS);
     // The last read is gone: its lines must not stay to be acted on.
     if (!open) ClearTree();
@@ -257,11 +254,7 @@ void CGatekeelDlg::ReconnectConfigurator() {
 
 void CGatekeelDlg::RefreshCommand() {
     if (commandRunning_) return;
-    if (!sharedConfigurator) {
-        CreateConfigurator();
-    } else {
-        ReconnectConfigurator();
-    }
+    OpenConfigurator();
     Portolan* const configurator = sharedConfigurator;
     if (!configurator) return;
     if (!configurator->nat) {

@@ -104,9 +104,8 @@ private:
     bool TranslateInput(const MSG& message) override;
     void PostKeyCommand(int id);
     void CopySelectedLine() const;
-    void CreateConfigurator();
-    // Every refresh after the first reads the router as it is now, a router found late included.
-    void ReconnectConfigurator();
+    // Makes the configurator at the first refresh; every later one reads the router as it is now.
+    void OpenConfigurator();
     void ClearTree();
     void AddAboutMenuEntry();
     void ShowFirstRunAbout();

@@ -109,12 +109,15 @@ std::wstring CGatekeelDlg::PointedMappingTip(HWND tree) const {
     GetCursorPos(&pointer);
     const HTREEITEM item = ui::TreeItemAt(tree, pointer);
     if (!configurator) return {};  // nothing asked of the router yet
-    HostNetworkInfo info;
-    info.LoadAdapters();
-    // The empty list of a refresh that found no router says why it may have found none.
-    if (!item && (!configurator->nat || !configurator->collection))
+    HostNetworkInfo info;  // the adapters are asked for only by a tip that shows them
+    if (!item) {
+        // The empty list of a refresh that found no router says why it may have found none.
+        if (configurator->nat && configurator->collection) return {};
+        info.LoadAdapters();
         return ui::AnsiToWide(ExplainNoRouter(SsdpFacts::Of(ssdp_), info.Adapters(), LastAdapterQuery()));
-    const LPARAM index = item ? ui::TreeItemData(tree, item) : -1;
+    }
+    const LPARAM index = ui::TreeItemData(tree, item);
     if (index < 0 || static_cast<uint64_t>(index) >= configurator->mappings.size()) return {};
+    info.LoadAdapters();
     return MappingTip(configurator->mappings[static_cast<size_t>(index)], info.Adapters());
 }

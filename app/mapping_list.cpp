@@ -57,24 +57,6 @@ void HandlePendingMessages() {
     }
 }
 
-}  // namespace
-
-std::wstring MappingLine(const PortMapping& mapping) {
-    std::wstring line = RightAligned(mapping.protocol, 5);
-    line += L' ';
-    line += mapping.externalIPAddress;
-    line += L':';
-    line += Unsigned(mapping.externalPort);
-    line += L" => ";
-    line += mapping.internalClient;
-    line += L':';
-    line += Unsigned(mapping.internalPort);
-    line += L" :: ";
-    line += mapping.description;
-    line += L' ';
-    return line;
-}
-
 std::wstring RecordLines(const PortMapping& mapping, const TipTexts& texts) {
     std::wstring text = L"Description: " + texts.description + kEol;
     text += L"Protocol: " + texts.protocol + kEol;
@@ -91,6 +73,24 @@ std::wstring Verdicts(const PortMapping& mapping, const IP_ADAPTER_INFO* adapter
     text += kEol + ui::AnsiToWide(ExplainInternalClient(ui::WideToAnsi(mapping.internalClient), adapters));
     if (!mapping.enabled) text += std::wstring(kEol) + L"Disabled: the router keeps this mapping but forwards nothing.";
     return text;
+}
+
+}  // namespace
+
+std::wstring MappingLine(const PortMapping& mapping) {
+    std::wstring line = RightAligned(mapping.protocol, 5);
+    line += L' ';
+    line += mapping.externalIPAddress;
+    line += L':';
+    line += Unsigned(mapping.externalPort);
+    line += L" => ";
+    line += mapping.internalClient;
+    line += L':';
+    line += Unsigned(mapping.internalPort);
+    line += L" :: ";
+    line += mapping.description;
+    line += L' ';
+    return line;
 }
 
 std::wstring MappingTip(const PortMapping& mapping, const IP_ADAPTER_INFO* adapters) {

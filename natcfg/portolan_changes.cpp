@@ -15,7 +15,7 @@ constexpr char kNotKept[] =
     "The router accepted the mapping but holds no such mapping: its table may be full, or it refuses "
     "mappings for that address.";
 // The collection's answer to Item for a mapping the router does not hold.
-constexpr HRESULT kNoSuchMapping = static_cast<HRESULT>(0x80070002);  // ERROR_FILE_NOT_FOUND
+const HRESULT kNoSuchMapping = HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
 
 void ShowInUseBox() { ShowBox("The  mapping is already in use!", kLookCloser, MB_OK); }
 

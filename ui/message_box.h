@@ -14,7 +14,7 @@ using MessageBoxFunction = int (*)(HWND owner, const wchar_t* text, const wchar_
 int ShowMessageBox(HWND owner, const std::string& text, const char* caption, UINT type);
 int ShowMessageBox(HWND owner, const std::wstring& text, const char* caption, UINT type);
 
-// Replaces the box function (nullptr restores MessageBoxA); returns the previous one.
+// Replaces the box function (nullptr restores MessageBoxW); returns the previous one.
 MessageBoxFunction SetMessageBoxFunction(MessageBoxFunction function);
 
 }  // namespace ui

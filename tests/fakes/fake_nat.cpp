@@ -281,7 +281,7 @@ HRESULT FakeCollection::get_Item(long externalPort, BSTR protocol, IStaticPortMa
         }
     }
     if (mapping) *mapping = nullptr;
-    return static_cast<HRESULT>(0x80070002);
+    return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
 }
 
 void FakeCollection::List(const std::vector<FakeMapping*>& mappings) {

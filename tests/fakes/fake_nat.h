@@ -201,7 +201,7 @@ public:
     GK_FAKE_NO_DISPATCH
 
     HRESULT STDMETHODCALLTYPE get__NewEnum(IUnknown** enumerator) override;
-    // Finds a listed mapping by external port and protocol, as a router would: 0x80070002 for none.
+    // Finds a listed mapping by external port and protocol, as Wine does: ERROR_FILE_NOT_FOUND for none.
     HRESULT STDMETHODCALLTYPE get_Item(long externalPort, BSTR protocol, IStaticPortMapping** mapping) override;
     HRESULT STDMETHODCALLTYPE get_Count(long*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE Remove(long externalPort, BSTR protocol) override;

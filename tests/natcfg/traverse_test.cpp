@@ -106,6 +106,7 @@ TEST(ConfiguratorConstruction, ComInitialisedForAnotherModelIsReported) {
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_TRUE(BoxIs(boxes, 0, "Portolan::CoInitializeEx failed", "ERROR!", kIcon));
 }
+
 TEST(ConfiguratorReconnection, ARouterFoundLateIsFoundAndTheTriesBeforeAreQuiet) {
     for (const ConstructionFailure& c : kConstructionFailures) {
         // The platform throws nothing; a throw is the construction guard's case alone.
@@ -128,7 +129,6 @@ TEST(ConfiguratorReconnection, ARouterFoundLateIsFoundAndTheTriesBeforeAreQuiet)
         EXPECT_TRUE(boxes.boxes.empty());
     }
 }
-
 
 class Enumeration : public testing::Test {
 protected:
