@@ -21,12 +21,6 @@ DEMO
   gk_lab_start_wineserver
 }
 
-# Runs a program of the lab's prefix in the host namespace and waits for it.
-gk_lab_demo_exec() {
-  gk_lab_wine_env
-  ip netns exec "$GK_NS_HOST" env WINEPREFIX="$GK_LAB_PREFIX" wine "$@"
-}
-
 # With the demo lab up and DISPLAY set: starts EXE in the host namespace, and has
 # DRIVER press "Refresh Settings List" and wait until the router's list is shown.
 gk_lab_demo_start_refreshed() {

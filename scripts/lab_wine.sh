@@ -9,6 +9,12 @@ gk_lab_wine_env() {
   export GK_LAB_PREFIX
 }
 
+# Runs a program of the lab's prefix in the host namespace and waits for it.
+gk_lab_host_wine() {
+  gk_lab_wine_env
+  ip netns exec "$GK_NS_HOST" env WINEPREFIX="$GK_LAB_PREFIX" wine "$@"
+}
+
 gk_lab_prepare_prefix() {
   gk_lab_wine_env
   if [ ! -f "$GK_LAB_PREFIX/system.reg" ]; then
@@ -55,14 +61,13 @@ gk_lab_stop_wineserver() {
 # A run that failed without a byte of output never reached its main (now and then a
 # Wine process ends at its start): it gets one more start, as under ctest's runner.
 gk_lab_wine() {
-  gk_lab_wine_env
   local out err rc=0
   out=$(mktemp) err=$(mktemp)
-  ip netns exec "$GK_NS_HOST" env WINEPREFIX="$GK_LAB_PREFIX" wine "$@" >"$out" 2>"$err" </dev/null || rc=$?
+  gk_lab_host_wine "$@" >"$out" 2>"$err" </dev/null || rc=$?
   if [ "$rc" -ne 0 ] && [ ! -s "$out" ] && [ ! -s "$err" ]; then
     gk_lab_log "'$1' ended with $rc before writing anything; starting it once more"
     rc=0
-    ip netns exec "$GK_NS_HOST" env WINEPREFIX="$GK_LAB_PREFIX" wine "$@" >"$out" 2>"$err" </dev/null || rc=$?
+    gk_lab_host_wine "$@" >"$out" 2>"$err" </dev/null || rc=$?
   fi
   cat "$out"
   cat "$err" >&2

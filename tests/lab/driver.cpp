@@ -21,10 +21,7 @@
 #include <vector>
 
 #include "res/resource.h"
-#include "tests/lab/remote_tree.h"
-#include "tests/lab/remote_window.h"
-#include "tests/lab/step_io.h"
-#include "tests/lab/system_steps.h"
+#include "tests/lab/driver_support.h"
 #include "ui/handles.h"
 
 namespace {
@@ -221,9 +218,7 @@ private:
         do {
             for (HWND window : TopLevelDialogs(pid_))
                 if (window != main_ && WindowText(window) == caption) return window;
-            if (HWND box = FindBox())
-                Fail("a box instead of the dialog: " + Escape(WindowText(box)) + "\t" +
-                     Escape(WindowText(GetDlgItem(box, kBoxTextId))));
+            if (HWND box = FindBox()) Fail("a box instead of the dialog: " + BoxText(box));
             Sleep(20);
         } while (NowMs() < deadline);
         Fail("no dialog \"" + caption + "\"");

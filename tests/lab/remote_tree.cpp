@@ -1,7 +1,4 @@
-#include "tests/lab/remote_tree.h"
-
-#include "tests/lab/remote_window.h"
-#include "tests/lab/step_io.h"
+#include "tests/lab/driver_support.h"
 
 namespace lab {
 
