@@ -40,12 +40,6 @@ std::string FallbackMessage(HRESULT code) {
     return text;
 }
 
-std::wstring MessageFor(HRESULT code) {
-    std::string message = SystemMessage(code);
-    if (message.empty()) message = FallbackMessage(code);
-    return ui::AnsiToWide(message);
-}
-
 using ErrorTextGetter = HRESULT (STDMETHODCALLTYPE IErrorInfo::*)(BSTR*);
 
 std::wstring ErrorInfoText(IErrorInfo* info, ErrorTextGetter getter) {
@@ -57,6 +51,12 @@ std::wstring ErrorInfoText(IErrorInfo* info, ErrorTextGetter getter) {
 
 }  // namespace
 
+std::wstring ErrorCodeText(HRESULT code) {
+    std::string message = SystemMessage(code);
+    if (message.empty()) message = FallbackMessage(code);
+    return ui::AnsiToWide(message);
+}
+
 void Portolan::FormatComError(const ComError& error) {
     IErrorInfo* info = error.errorInfo.Get();
     std::wstring text = ErrorInfoText(info, &IErrorInfo::GetDescription);
@@ -65,7 +65,7 @@ void Portolan::FormatComError(const ComError& error) {
     text += L"::";
     text += ErrorInfoText(info, &IErrorInfo::GetSource);
     text += L"::";
-    text += MessageFor(error.code);
+    text += ErrorCodeText(error.code);
     lastError = std::move(text);
 }
 

@@ -191,8 +191,10 @@ const PortMapping& Portolan::GetMapping(uint32_t index) {
 
 bool Portolan::MappingExists(const std::string& protocolText, int32_t externalPort,
                              const std::string& internalClientText) const {
-    const std::wstring protocol = ui::AnsiToWide(protocolText);
-    const std::wstring internalClient = ui::AnsiToWide(internalClientText);
+    return Lists(ui::AnsiToWide(protocolText), externalPort, ui::AnsiToWide(internalClientText));
+}
+
+bool Portolan::Lists(const std::wstring& protocol, int32_t externalPort, const std::wstring& internalClient) const {
     for (const PortMapping& mapping : mappings) {
         if (mapping.Matches(protocol, externalPort, internalClient)) return true;
     }

@@ -26,6 +26,28 @@ struct ComError {
     Microsoft::WRL::ComPtr<IErrorInfo> errorInfo;  // may be empty
 };
 
+// What became of an add, for a caller that reports it itself (no box is shown for it).
+struct AddOutcome {
+    enum Kind {
+        Added,          // the router holds it; one object and record appended
+        AlreadyListed,  // a listed record matches: the platform was not asked
+        Busy,           // BUSY_RESULT: the mapping is in use
+        Refused,        // a failure code from the platform (code, and the composed text in lastError)
+        NoObject,       // success without a mapping object
+        NotKept,        // accepted, but the router holds no such mapping
+        Unexpected,     // any other failure (out of memory)
+        NotOpen,        // no connection
+    };
+    Kind kind;
+    HRESULT code = S_OK;  // the platform's answer to the Add, where it was asked
+
+    bool Succeeded() const { return kind == Added; }
+};
+
+// The system's text for a code (without its closing line break), or what stands in for a code
+// the system has no text for.
+std::wstring ErrorCodeText(HRESULT code);
+
 // How the NAT object is made. Production: CoCreateInstance of UPnPNAT; tests hand in their own.
 using NatCreator = HRESULT (*)(IUPnPNAT** nat);
 // Replaces the creator (nullptr restores the real one); returns the previous one.
@@ -55,7 +77,10 @@ public:
     bool MappingExists(const std::string& protocolText, int32_t externalPort,
                        const std::string& internalClientText) const;
 
+    // The Add command's add: one box for each outcome but success.
     bool AddMapping(const PortMapping& mapping);
+    // The same add without any box: the outcome for the caller to report.
+    AddOutcome TryAddMapping(const PortMapping& mapping);
     bool DeleteMapping(uint32_t index);
     bool EditInternalClient(uint32_t index, const std::string& internalClientText);
     bool EditInternalPort(uint32_t index, int32_t internalPort);
@@ -75,6 +100,8 @@ public:
 private:
     void Connect();
     bool IsOpen() const;
+    AddOutcome::Kind AddToRouter(const PortMapping& mapping, HRESULT& code);
+    bool Lists(const std::wstring& protocol, int32_t externalPort, const std::wstring& internalClient) const;
     void ReleaseRead();
     // Whether the router holds a mapping with this external port and protocol, as far as it tells.
     bool RouterHolds(int32_t externalPort, BSTR protocol) const;

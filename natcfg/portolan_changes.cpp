@@ -27,35 +27,61 @@ VARIANT_BOOL PlatformBoolean(int32_t value) { return static_cast<VARIANT_BOOL>(s
 bool Portolan::AddMapping(const PortMapping& mapping) {
     if (!IsOpen()) return false;
     return RunGuarded(*this, "AddMapping", "ERROR!", false, [&] {
-        if (MappingExists(ui::WideToAnsi(mapping.protocol), mapping.externalPort,
-                          ui::WideToAnsi(mapping.internalClient))) {
+        HRESULT code = S_OK;
+        switch (AddToRouter(mapping, code)) {
+        case AddOutcome::Added:
+            return true;
+        case AddOutcome::AlreadyListed:
             ShowBox("The  mapping is already set or busy.", kLookCloser, MB_OK);
             return true;
-        }
-        const Bstr protocol(mapping.protocol);
-        const Bstr internalClient(mapping.internalClient);
-        const Bstr description(mapping.description);
-        ComPtr<IStaticPortMapping> added;
-        const HRESULT result =
-            collection->Add(mapping.externalPort, protocol.get(), mapping.internalPort, internalClient.get(),
-                            PlatformBoolean(mapping.enabled), description.get(), &added);
-        if (result == BUSY_RESULT) {
+        case AddOutcome::Busy:
             ShowInUseBox();
             return true;
-        }
-        if (FAILED(result)) natcfg::RaiseComError(result);
-        if (!added) {
+        case AddOutcome::NoObject:
             ShowBox("Null poStaticPortMapping:AddMapping", "ForTob!", MB_ICONERROR);
             return false;
-        }
-        // Some routers answer success and keep nothing (a full table, a refused address).
-        if (!RouterHolds(mapping.externalPort, protocol.get())) {
+        case AddOutcome::NotKept:
             ShowBox(kNotKept, "ERROR!", MB_ICONERROR);
             return false;
+        default:
+            return false;
         }
-        AppendMapping(added.Get());
-        return true;
     });
+}
+
+AddOutcome Portolan::TryAddMapping(const PortMapping& mapping) {
+    if (!IsOpen()) return {AddOutcome::NotOpen};
+    AddOutcome outcome{AddOutcome::Unexpected};
+    try {
+        outcome.kind = AddToRouter(mapping, outcome.code);
+    } catch (const ComError& error) {
+        outcome = {AddOutcome::Refused, error.code};
+        try {
+            FormatComError(error);
+        } catch (...) {
+            // lastError keeps the earlier text; the code alone tells what the router said.
+        }
+    } catch (...) {
+        outcome = {AddOutcome::Unexpected};
+    }
+    return outcome;
+}
+
+AddOutcome::Kind Portolan::AddToRouter(const PortMapping& mapping, HRESULT& code) {
+    if (Lists(mapping.protocol, mapping.externalPort, mapping.internalClient)) return AddOutcome::AlreadyListed;
+    const Bstr protocol(mapping.protocol);
+    const Bstr internalClient(mapping.internalClient);
+    const Bstr description(mapping.description);
+    ComPtr<IStaticPortMapping> added;
+    code = collection->Add(mapping.externalPort, protocol.get(), mapping.internalPort, internalClient.get(),
+                           PlatformBoolean(mapping.enabled), description.get(), &added);
+    if (code == BUSY_RESULT) return AddOutcome::Busy;
+    if (FAILED(code)) natcfg::RaiseComError(code);
+    if (!added) return AddOutcome::NoObject;
+    // Some routers answer success and keep nothing (a full table, a refused address).
+    if (!RouterHolds(mapping.externalPort, protocol.get())) return AddOutcome::NotKept;
+    AppendMapping(added.Get());
+    return AddOutcome::Added;
 }
 
 bool Portolan::RouterHolds(int32_t externalPort, BSTR protocol) const {

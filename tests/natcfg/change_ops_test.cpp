@@ -147,6 +147,7 @@ struct BoxOutcome {
     const char* caption;
     UINT type;
     bool routerKeepsIt = true;  // false: the router says yes to an Add and lists nothing
+    AddOutcome::Kind quiet = AddOutcome::Refused;  // what the same add without boxes answers
 };
 
 // The recorder holds exactly the outcome's box.
@@ -163,16 +164,18 @@ void ExpectOutcomeBox(const fakes::MessageBoxRecorder& boxes, const BoxOutcome& 
 
 TEST_F(Changes, AddOutcomesWithTheirBoxAndUnchangedLists) {
     const BoxOutcome cases[] = {
-        {"busy", fakes::Fail(BUSY_RESULT), true, kInUse, "Look Closer!", MB_OK},
+        {"busy", fakes::Fail(BUSY_RESULT), true, kInUse, "Look Closer!", MB_OK, true, AddOutcome::Busy},
         {"refused", fakes::Fail(E_ACCESSDENIED), false, nullptr, "ERROR!", MB_ICONERROR},
         {"refused with error info", fakes::FailWithErrorInfo(E_ACCESSDENIED, L"router says no", L"router"), false,
          nullptr, "ERROR!", MB_ICONERROR},
-        {"no object", fakes::NullOut(), false, "Null poStaticPortMapping:AddMapping", "ForTob!", MB_ICONERROR},
-        {"out of memory", fakes::ThrowOutOfMemory(), false, "Unknown error:AddMapping", "ERROR!", MB_ICONERROR},
+        {"no object", fakes::NullOut(), false, "Null poStaticPortMapping:AddMapping", "ForTob!", MB_ICONERROR, true,
+         AddOutcome::NoObject},
+        {"out of memory", fakes::ThrowOutOfMemory(), false, "Unknown error:AddMapping", "ERROR!", MB_ICONERROR, true,
+         AddOutcome::Unexpected},
         {"accepted, kept nothing", fakes::Reply{}, false,
          "The router accepted the mapping but holds no such mapping: its table may be full, or it refuses "
          "mappings for that address.",
-         "ERROR!", MB_ICONERROR, false},
+         "ERROR!", MB_ICONERROR, false, AddOutcome::NotKept},
     };
     for (const BoxOutcome& c : cases) {
         SCOPED_TRACE(c.name);
@@ -182,7 +185,21 @@ TEST_F(Changes, AddOutcomesWithTheirBoxAndUnchangedLists) {
         EXPECT_EQ(configurator->AddMapping(NewMapping()), c.result);
         ASSERT_NO_FATAL_FAILURE(ExpectOutcomeBox(boxes, c));
         EXPECT_TRUE(ListsMatch(*configurator, Listed({0, 1, 2})));
+        // Without boxes: the outcome comes back instead, with the router's code where it refused.
+        router.collection().add.Push(c.reply);
+        boxes.boxes.clear();
+        const AddOutcome quiet = configurator->TryAddMapping(NewMapping());
+        EXPECT_EQ(quiet.kind, c.quiet);
+        if (c.quiet == AddOutcome::Refused) {
+            EXPECT_EQ(quiet.code, E_ACCESSDENIED);
+        }
+        EXPECT_TRUE(boxes.boxes.empty());
+        EXPECT_TRUE(ListsMatch(*configurator, Listed({0, 1, 2})));
     }
+    router.collection().keepsAdded = true;
+    EXPECT_EQ(configurator->TryAddMapping(NewMapping()).kind, AddOutcome::Added);
+    EXPECT_EQ(configurator->TryAddMapping(NewMapping()).kind, AddOutcome::AlreadyListed);
+    EXPECT_EQ(ExternalPorts(*configurator), (std::vector<int32_t>{8000, 8001, 8002, 2222}));
 }
 
 TEST_F(Changes, DeleteRemovesTheElementFromBothLists) {
