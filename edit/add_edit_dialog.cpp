@@ -72,7 +72,7 @@ const ui::EventRow<CAddEditDlg> CAddEditDlg::kEvents[] = {
     // Cancel, Escape and the close box: the framework's default, which ends with IDCANCEL.
 };
 
-CAddEditDlg::CAddEditDlg(HWND parent) : Dialog(IDD_ADDEDIT, parent) {}
+CAddEditDlg::CAddEditDlg(HWND parent) : Dialog(IDD_ADDEDIT, parent, /*unicode=*/true) {}
 
 BOOL CAddEditDlg::OnInitDialog() {
     ExchangeData(Direction::Load);
@@ -120,13 +120,13 @@ bool CAddEditDlg::ExchangePort(Direction direction, int controlId, uint32_t& por
     return true;
 }
 
-void CAddEditDlg::ExchangeText(Direction direction, int controlId, std::string& text) {
+void CAddEditDlg::ExchangeText(Direction direction, int controlId, std::wstring& text) {
     const HWND field = Control(controlId);
     if (!field) return;
     if (direction == Direction::Load) {
-        SetWindowTextA(field, text.c_str());
+        SetWindowTextW(field, text.c_str());
     } else {
-        text = ui::WindowText(field);
+        text = ui::WideWindowText(field);
     }
 }
 

@@ -17,8 +17,8 @@ public:
     int32_t protocolFlag = 0;  // 0 TCP, 1 UDP
     uint32_t externalPort = 0;
     uint32_t internalPort = 0;
-    std::string description = "new service";
-    std::string internalClient = "0.0.0.0";
+    std::wstring description = L"new service";
+    std::wstring internalClient = L"0.0.0.0";
 
 protected:
     BOOL OnInitDialog() override;
@@ -30,7 +30,7 @@ private:
     // Both directions in one pass over the controls; false at the first failed field.
     bool ExchangeData(Direction direction);
     bool ExchangePort(Direction direction, int controlId, uint32_t& port);
-    void ExchangeText(Direction direction, int controlId, std::string& text);
+    void ExchangeText(Direction direction, int controlId, std::wstring& text);
     // The warning box, then the focus back to the field with its text selected.
     void FailField(int controlId, const std::string& text);
     void CheckProtocol(int32_t flag);

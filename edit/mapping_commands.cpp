@@ -75,9 +75,9 @@ void MappingCommands::OnAdd() {
     if (dialog.DoModal() != IDOK) return;
 
     PortMapping mapping;
-    mapping.description = ui::AnsiToWide(dialog.description);
+    mapping.description = dialog.description;
     mapping.enabled = 0;
-    mapping.internalClient = ui::AnsiToWide(dialog.internalClient);
+    mapping.internalClient = dialog.internalClient;
     mapping.protocol = dialog.protocolFlag == 0 ? L"TCP" : L"UDP";
     mapping.externalPort = static_cast<int32_t>(dialog.externalPort);
     mapping.internalPort = static_cast<int32_t>(dialog.internalPort);
@@ -114,8 +114,8 @@ void MappingCommands::OnEdit() {
     CAddEditDlg dialog(dialog_.Window());
     dialog.editMode = true;
     dialog.protocolFlag = IsTcp(mapping.protocol) ? 0 : 1;
-    dialog.description = ui::WideToAnsi(mapping.description);
-    dialog.internalClient = ui::WideToAnsi(mapping.internalClient);
+    dialog.description = mapping.description;
+    dialog.internalClient = mapping.internalClient;
     dialog.externalPort = static_cast<uint32_t>(mapping.externalPort);
     dialog.internalPort = static_cast<uint32_t>(mapping.internalPort);
     if (dialog.DoModal() != IDOK) return;
@@ -123,7 +123,7 @@ void MappingCommands::OnEdit() {
     WaitCursor wait;
     // Only another record with this mapping's protocol and port and the new client is a clash.
     if (AnotherMappingMatches(index, mapping.protocol, static_cast<int32_t>(dialog.externalPort),
-                              ui::AnsiToWide(dialog.internalClient))) {
+                              dialog.internalClient)) {
         Box("The  mapping is already set or busy.", "Look Closer!", MB_OK);
         return;
     }

@@ -82,7 +82,7 @@ public:
     // The same add without any box: the outcome for the caller to report.
     AddOutcome TryAddMapping(const PortMapping& mapping);
     bool DeleteMapping(uint32_t index);
-    bool EditInternalClient(uint32_t index, const std::string& internalClientText);
+    bool EditInternalClient(uint32_t index, const std::wstring& internalClient);
     bool EditInternalPort(uint32_t index, int32_t internalPort);
     bool Enable(uint32_t index, int32_t state);
 

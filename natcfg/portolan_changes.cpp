@@ -109,10 +109,9 @@ bool Portolan::DeleteMapping(uint32_t index) {
     });
 }
 
-bool Portolan::EditInternalClient(uint32_t index, const std::string& internalClientText) {
+bool Portolan::EditInternalClient(uint32_t index, const std::wstring& internalClient) {
     if (!IsOpen() || index >= MappingCount()) return false;
     return RunGuarded(*this, "EditInternalClient", "COM ERROR!", false, [&] {
-        std::wstring internalClient = ui::AnsiToWide(internalClientText);
         const Bstr platformText(internalClient);
         const HRESULT result = mappingObjects[index]->EditInternalClient(platformText.get());
         if (result == BUSY_RESULT) {
@@ -120,7 +119,7 @@ bool Portolan::EditInternalClient(uint32_t index, const std::string& internalCli
             return true;
         }
         if (FAILED(result)) natcfg::RaiseComError(result);
-        mappings[index].internalClient = std::move(internalClient);
+        mappings[index].internalClient = internalClient;
         return true;
     });
 }

@@ -45,6 +45,9 @@ bool RowMatches(UINT rowMessage, int rowId, int rowCode, const Message& message)
 
 Dialog::Dialog(UINT templateId, HWND parent) : templateId_(templateId), parent_(parent) {}
 
+Dialog::Dialog(UINT templateId, HWND parent, bool unicode)
+    : templateId_(templateId), parent_(parent), unicode_(unicode) {}
+
 Dialog::~Dialog() {
     if (hwnd_) {
         SetWindowLongPtrA(hwnd_, DWLP_USER, 0);
@@ -55,16 +58,20 @@ Dialog::~Dialog() {
 INT_PTR Dialog::DoModal() {
     modal_ = true;
     const HWND owner = parent_ ? parent_ : MainWindow();
-    const INT_PTR result = DialogBoxParamA(ResourceInstance(), MAKEINTRESOURCEA(templateId_), owner,
-                                           &Dialog::DialogProc, reinterpret_cast<LPARAM>(this));
+    const LPARAM self = reinterpret_cast<LPARAM>(this);
+    const INT_PTR result =
+        unicode_ ? DialogBoxParamW(ResourceInstance(), MAKEINTRESOURCEW(templateId_), owner, &Dialog::DialogProc, self)
+                 : DialogBoxParamA(ResourceInstance(), MAKEINTRESOURCEA(templateId_), owner, &Dialog::DialogProc, self);
     modal_ = false;
     return result;
 }
 
 HWND Dialog::CreateModeless(HWND parent) {
     modal_ = false;
-    return CreateDialogParamA(ResourceInstance(), MAKEINTRESOURCEA(templateId_), parent ? parent : parent_,
-                              &Dialog::DialogProc, reinterpret_cast<LPARAM>(this));
+    const HWND owner = parent ? parent : parent_;
+    const LPARAM self = reinterpret_cast<LPARAM>(this);
+    return unicode_ ? CreateDialogParamW(ResourceInstance(), MAKEINTRESOURCEW(templateId_), owner, &Dialog::DialogProc, self)
+                    : CreateDialogParamA(ResourceInstance(), MAKEINTRESOURCEA(templateId_), owner, &Dialog::DialogProc, self);
 }
 
 void Dialog::End(INT_PTR result) {
@@ -128,6 +135,15 @@ std::string WindowText(HWND hwnd) {
     if (length <= 0) return {};
     std::string text(static_cast<size_t>(length) + 1, '\0');
     const int copied = GetWindowTextA(hwnd, text.data(), length + 1);
+    text.resize(copied > 0 ? static_cast<size_t>(copied) : 0);
+    return text;
+}
+
+std::wstring WideWindowText(HWND hwnd) {
+    const int length = GetWindowTextLengthW(hwnd);
+    if (length <= 0) return {};
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    const int copied = GetWindowTextW(hwnd, text.data(), length + 1);
     text.resize(copied > 0 ? static_cast<size_t>(copied) : 0);
     return text;
 }

@@ -54,6 +54,9 @@ public:
     // A dialog on the template templateId; with no parent, a modal run is owned by
     // the application's main window (when there is one).
     explicit Dialog(UINT templateId, HWND parent = nullptr);
+    // With unicode, the dialog and its controls are Unicode windows: text in any script
+    // survives in its edit fields, which in an ANSI dialog hold the ANSI code page's text.
+    Dialog(UINT templateId, HWND parent, bool unicode);
     virtual ~Dialog();
     Dialog(const Dialog&) = delete;
     Dialog& operator=(const Dialog&) = delete;
@@ -95,6 +98,7 @@ private:
 
     UINT templateId_;
     HWND parent_;
+    bool unicode_ = false;
     HWND hwnd_ = nullptr;
     bool modal_ = false;
     INT_PTR result_ = IDCANCEL;
@@ -102,6 +106,7 @@ private:
 
 // The whole text of a window (a control's caption, an edit field's content).
 std::string WindowText(HWND hwnd);
+std::wstring WideWindowText(HWND hwnd);
 
 // The DPI at which the program's fixed pixel sizes are given.
 constexpr int kBaseDpi = 96;

@@ -11,6 +11,7 @@
 #include "res/resource.h"
 #include "tests/edit/dialog_driver.h"
 #include "tests/fakes/message_box_recorder.h"
+#include "ui/text.h"
 
 namespace {
 
@@ -58,8 +59,8 @@ TEST_F(AddEditDialogTest, OkWithTheDefaultsIsAccepted) {
     EXPECT_EQ(dialog_.Result(), IDOK);
     EXPECT_EQ(dialog_.externalPort, 0u);
     EXPECT_EQ(dialog_.internalPort, 0u);
-    EXPECT_EQ(dialog_.description, "new service");
-    EXPECT_EQ(dialog_.internalClient, "0.0.0.0");
+    EXPECT_EQ(dialog_.description, L"new service");
+    EXPECT_EQ(dialog_.internalClient, L"0.0.0.0");
     EXPECT_EQ(dialog_.protocolFlag, 0);
     EXPECT_TRUE(boxes_.boxes.empty());
 }
@@ -67,12 +68,12 @@ TEST_F(AddEditDialogTest, OkWithTheDefaultsIsAccepted) {
 TEST_F(AddEditDialogTest, LoadsTheFieldsItWasGiven) {
     dialog_.externalPort = 8080;
     dialog_.internalPort = 65535;
-    dialog_.description = std::string(5000, 'd') + " %s %n";
-    dialog_.internalClient = "192.0.2.10";
+    dialog_.description = std::wstring(5000, L'd') + L" %s %n";
+    dialog_.internalClient = L"192.0.2.10";
     Open();
     EXPECT_EQ(Text(IDC_EXTERNAL_PORT), "8080");
     EXPECT_EQ(Text(IDC_INTERNAL_PORT), "65535");
-    EXPECT_EQ(Text(IDC_DESCRIPTION), dialog_.description);
+    EXPECT_EQ(ui::WideWindowText(Field(IDC_DESCRIPTION)), dialog_.description);
     EXPECT_EQ(Text(IDC_INTERNAL_CLIENT), "192.0.2.10");
     EXPECT_TRUE(boxes_.boxes.empty());
 }
@@ -173,7 +174,7 @@ TEST_F(AddEditDialogTest, KeyboardEditsValidateAsTheUserTypes) {
 TEST_F(AddEditDialogTest, AFailedFieldLeavesTheLaterFieldsAsTheyWere) {
     Open();
     gktest::SetTextNotifying(Field(IDC_DESCRIPTION), "first");
-    EXPECT_EQ(dialog_.description, "first");
+    EXPECT_EQ(dialog_.description, L"first");
     gktest::SetTextNotifying(Field(IDC_INTERNAL_PORT), "x");
     boxes_.boxes.clear();
 
@@ -183,12 +184,12 @@ TEST_F(AddEditDialogTest, AFailedFieldLeavesTheLaterFieldsAsTheyWere) {
     ASSERT_EQ(boxes_.boxes.size(), 2u);
     EXPECT_EQ(boxes_.boxes[0].text, kPositive);
     EXPECT_EQ(GetFocus(), Field(IDC_INTERNAL_PORT)) << "the offending field, not the one typed in";
-    EXPECT_EQ(dialog_.description, "first");
-    EXPECT_EQ(dialog_.internalClient, "0.0.0.0");
+    EXPECT_EQ(dialog_.description, L"first");
+    EXPECT_EQ(dialog_.internalClient, L"0.0.0.0");
 
     gktest::SetTextNotifying(Field(IDC_INTERNAL_PORT), "81");
-    EXPECT_EQ(dialog_.description, "second");
-    EXPECT_EQ(dialog_.internalClient, "192.0.2.20");
+    EXPECT_EQ(dialog_.description, L"second");
+    EXPECT_EQ(dialog_.internalClient, L"192.0.2.20");
     EXPECT_EQ(dialog_.internalPort, 81u);
 }
 
@@ -199,8 +200,8 @@ TEST_F(AddEditDialogTest, TextsAreStoredWholeAndUntrimmed) {
     gktest::SetTextNotifying(Field(IDC_INTERNAL_CLIENT), " host ");
     gktest::Click(Field(IDOK));
     EXPECT_EQ(dialog_.Result(), IDOK);
-    EXPECT_EQ(dialog_.description, description);
-    EXPECT_EQ(dialog_.internalClient, " host ");
+    EXPECT_EQ(dialog_.description, ui::AnsiToWide(description));
+    EXPECT_EQ(dialog_.internalClient, L" host ");
 }
 
 TEST_F(AddEditDialogTest, RadioClicksSetTheProtocol) {
@@ -237,7 +238,7 @@ TEST_F(AddEditDialogTest, EditModeLeavesOnlyTheInternalTargetEditable) {
     dialog_.editMode = true;
     dialog_.protocolFlag = 1;
     dialog_.externalPort = 8080;
-    dialog_.description = "web";
+    dialog_.description = L"web";
     Open();
     for (int id : {IDC_TCP, IDC_UDP, IDC_EXTERNAL_PORT, IDC_DESCRIPTION}) {
         SCOPED_TRACE(id);
@@ -252,7 +253,7 @@ TEST_F(AddEditDialogTest, EditModeLeavesOnlyTheInternalTargetEditable) {
     gktest::Click(Field(IDOK));
     EXPECT_EQ(dialog_.Result(), IDOK);
     EXPECT_EQ(dialog_.externalPort, 8080u);
-    EXPECT_EQ(dialog_.description, "web");
+    EXPECT_EQ(dialog_.description, L"web");
     EXPECT_EQ(dialog_.internalPort, 81u);
     EXPECT_EQ(dialog_.protocolFlag, 1);
 }

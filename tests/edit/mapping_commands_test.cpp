@@ -55,12 +55,19 @@ TEST_F(MappingCommandsTest, AddWithTheDefaultsRequestsThemDisabled) {
 
 TEST_F(MappingCommandsTest, AddPassesWhatTheUserEnteredWithUdp) {
     Connect(kThree);
-    gktest::DialogDriver driver(kAddEditCaption, [](HWND window) {
+    // Texts in scripts outside the ANSI code page reach the platform as typed.
+    const wchar_t* client = L"\x0441\x0435\x0440\x0432\x0435\x0440.lan";
+    const wchar_t* description = L"game \x6E38\x620F \x03A9 \xD83C\xDFAE";
+    bool unicodeFields = false;
+    gktest::DialogDriver driver(kAddEditCaption, [&](HWND window) {
         gktest::Click(GetDlgItem(window, IDC_UDP));
         SetWindowTextA(GetDlgItem(window, IDC_EXTERNAL_PORT), "6000");
         SetWindowTextA(GetDlgItem(window, IDC_INTERNAL_PORT), "6001");
-        SetWindowTextA(GetDlgItem(window, IDC_INTERNAL_CLIENT), "192.0.2.30");
-        SetWindowTextA(GetDlgItem(window, IDC_DESCRIPTION), "game");
+        SetWindowTextW(GetDlgItem(window, IDC_INTERNAL_CLIENT), client);
+        SetWindowTextW(GetDlgItem(window, IDC_DESCRIPTION), description);
+        // Windows keeps an ANSI edit field's text in the ANSI code page (Wine does not).
+        unicodeFields = IsWindowUnicode(GetDlgItem(window, IDC_DESCRIPTION)) &&
+                        IsWindowUnicode(GetDlgItem(window, IDC_INTERNAL_CLIENT));
         gktest::Click(GetDlgItem(window, IDOK));
     });
     Press(IDC_ADD);
@@ -69,8 +76,9 @@ TEST_F(MappingCommandsTest, AddPassesWhatTheUserEnteredWithUdp) {
     EXPECT_EQ(call.protocol, L"UDP");
     EXPECT_EQ(call.externalPort, 6000);
     EXPECT_EQ(call.internalPort, 6001);
-    EXPECT_EQ(call.internalClient, L"192.0.2.30");
-    EXPECT_EQ(call.description, L"game");
+    EXPECT_EQ(call.internalClient, client);
+    EXPECT_EQ(call.description, description);
+    EXPECT_TRUE(unicodeFields);
     EXPECT_EQ(call.enabled, VARIANT_FALSE);
 }
 
@@ -108,13 +116,15 @@ TEST_F(MappingCommandsTest, EditOpensWithTheRecordAndTheProtocolCaseInsensitivel
     };
     const Case cases[] = {{L"udp", true}, {L"<unknown protocol>", true}, {L"tCp", false}, {L"TCP", false}};
     std::vector<fakes::MappingValues> values;
-    for (const Case& c : cases) values.push_back(Mapping(c.protocol, 7000, L"192.0.2.40", 7001, L"game"));
+    const wchar_t* game = L"game \x6E38\x620F";  // shown whole, not in the ANSI code page
+    for (const Case& c : cases) values.push_back(Mapping(c.protocol, 7000, L"192.0.2.40", 7001, game));
     Connect(values);
     for (size_t i = 0; i < std::size(cases); ++i) {
         SCOPED_TRACE(i);
         Select(i);
         bool udp = false, editable = false;
-        std::string client, port, external, description;
+        std::string client, port, external;
+        std::wstring description;
         gktest::DialogDriver driver(kAddEditCaption, [&](HWND window) {
             udp = IsDlgButtonChecked(window, IDC_UDP) == BST_CHECKED;
             editable = IsWindowEnabled(GetDlgItem(window, IDC_INTERNAL_CLIENT)) &&
@@ -124,7 +134,7 @@ TEST_F(MappingCommandsTest, EditOpensWithTheRecordAndTheProtocolCaseInsensitivel
             client = gktest::Text(GetDlgItem(window, IDC_INTERNAL_CLIENT));
             port = gktest::Text(GetDlgItem(window, IDC_INTERNAL_PORT));
             external = gktest::Text(GetDlgItem(window, IDC_EXTERNAL_PORT));
-            description = gktest::Text(GetDlgItem(window, IDC_DESCRIPTION));
+            description = ui::WideWindowText(GetDlgItem(window, IDC_DESCRIPTION));
             gktest::Click(GetDlgItem(window, IDCANCEL));
         });
         Press(IDC_EDIT);
@@ -134,7 +144,7 @@ TEST_F(MappingCommandsTest, EditOpensWithTheRecordAndTheProtocolCaseInsensitivel
         EXPECT_EQ(client, "192.0.2.40");
         EXPECT_EQ(port, "7001");
         EXPECT_EQ(external, "7000");
-        EXPECT_EQ(description, "game");
+        EXPECT_EQ(description, game);
     }
     EXPECT_TRUE(mappings_[0]->internalClientsSet.empty());
     EXPECT_FALSE(RefillQueued()) << "Cancel changes nothing";

@@ -234,7 +234,7 @@ TEST_F(Changes, DeleteOutOfMemoryShowsTheCatchAll) {
 }
 
 TEST_F(Changes, EditInternalClientReplacesTheRecordsClientOnSuccess) {
-    ASSERT_TRUE(configurator->EditInternalClient(2, "192.0.2.77"));
+    ASSERT_TRUE(configurator->EditInternalClient(2, L"192.0.2.77"));
     EXPECT_EQ(router.mapping(2).internalClientsSet, (std::vector<std::wstring>{L"192.0.2.77"}));
     EXPECT_EQ(configurator->mappings[2].internalClient, L"192.0.2.77");
     EXPECT_EQ(configurator->mappings[1].internalClient, L"192.0.2.11");
@@ -264,7 +264,7 @@ TEST_F(Changes, EditOutcomesKeepTheRecordAndShowTheirBox) {
             boxes.boxes.clear();
             FakeMapping& target = router.mapping(1);
             (client ? target.editInternalClient : target.editInternalPort).Push(c.reply);
-            EXPECT_EQ(client ? configurator->EditInternalClient(1, "192.0.2.99") : configurator->EditInternalPort(1, 99),
+            EXPECT_EQ(client ? configurator->EditInternalClient(1, L"192.0.2.99") : configurator->EditInternalPort(1, 99),
                       c.result);
             ASSERT_NO_FATAL_FAILURE(ExpectOutcomeBox(boxes, c));
             EXPECT_EQ(configurator->mappings[1].internalClient, L"192.0.2.11");
@@ -277,7 +277,7 @@ TEST_F(Changes, EditOutOfMemoryShowsTheCatchAllWithTheOperationsName) {
     router.mapping(0).editInternalClient.Push(fakes::ThrowOutOfMemory());
     router.mapping(0).editInternalPort.Push(fakes::ThrowOutOfMemory());
     router.mapping(0).enable.Push(fakes::ThrowOutOfMemory());
-    EXPECT_FALSE(configurator->EditInternalClient(0, "192.0.2.1"));
+    EXPECT_FALSE(configurator->EditInternalClient(0, L"192.0.2.1"));
     EXPECT_FALSE(configurator->EditInternalPort(0, 1));
     EXPECT_FALSE(configurator->Enable(0, 1));
     ASSERT_EQ(boxes.boxes.size(), 3u);
@@ -309,7 +309,7 @@ TEST_F(Changes, EnableAnswersOtherThanSOkAreSilentFailures) {
 
 TEST_F(Changes, AnIndexPastTheListsIsRefusedWithoutAPlatformCall) {
     EXPECT_FALSE(configurator->DeleteMapping(3));
-    EXPECT_FALSE(configurator->EditInternalClient(3, "192.0.2.1"));
+    EXPECT_FALSE(configurator->EditInternalClient(3, L"192.0.2.1"));
     EXPECT_FALSE(configurator->EditInternalPort(3, 1));
     EXPECT_FALSE(configurator->Enable(3, 1));
     EXPECT_FALSE(configurator->DeleteMapping(0xFFFFFFFFu));
@@ -324,10 +324,10 @@ TEST_F(Changes, AnIndexPastTheListsIsRefusedWithoutAPlatformCall) {
 }
 
 TEST_F(Changes, TextsOfAnyLengthReachThePlatformIntact) {
-    const std::string client = std::string(64 * 1024, 'c') + "%s%n";
+    const std::wstring client = std::wstring(64 * 1024, L'c') + L"%s%n";
     ASSERT_TRUE(configurator->EditInternalClient(0, client));
-    EXPECT_EQ(router.mapping(0).internalClientsSet.at(0), std::wstring(client.begin(), client.end()));
-    EXPECT_EQ(configurator->mappings[0].internalClient, std::wstring(client.begin(), client.end()));
+    EXPECT_EQ(router.mapping(0).internalClientsSet.at(0), client);
+    EXPECT_EQ(configurator->mappings[0].internalClient, client);
     PortMapping mapping = NewMapping();
     mapping.description = std::wstring(64 * 1024, L'd') + L"%1!s!";
     ASSERT_TRUE(configurator->AddMapping(mapping));
@@ -348,7 +348,7 @@ TEST(ChangesOnAClosedConnection, EveryOperationFailsSilently) {
         mapping.internalClient = L"192.0.2.5";
         EXPECT_FALSE(configurator.AddMapping(mapping));
         EXPECT_FALSE(configurator.DeleteMapping(0));
-        EXPECT_FALSE(configurator.EditInternalClient(0, "192.0.2.6"));
+        EXPECT_FALSE(configurator.EditInternalClient(0, L"192.0.2.6"));
         EXPECT_FALSE(configurator.EditInternalPort(0, 1));
         EXPECT_FALSE(configurator.Enable(0, 1));
         EXPECT_FALSE(configurator.RefreshMappings());
