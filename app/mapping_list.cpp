@@ -49,14 +49,6 @@ std::wstring RightAligned(const std::wstring& text, size_t width) {
 
 std::wstring Unsigned(int32_t value) { return std::to_wstring(static_cast<uint32_t>(value)); }
 
-// Handles every message waiting in the queue; stops early when the pump saw WM_QUIT.
-void HandlePendingMessages() {
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_NOYIELD)) {
-        if (!ui::PumpMessage()) return;
-    }
-}
-
 std::wstring RecordLines(const PortMapping& mapping, const TipTexts& texts) {
     std::wstring text = L"Description: " + texts.description + kEol;
     text += L"Protocol: " + texts.protocol + kEol;
@@ -109,7 +101,7 @@ void TraversalProgress(int32_t code) {
     if (!window) return;
     if (code == PROGRESS_END) {
         PostMessageA(window, WMU_TRAVERSAL_DONE, 0, 0);
-        HandlePendingMessages();
+        ui::HandlePendingMessages();
         return;
     }
     if (code == PROGRESS_BEGIN) {
@@ -117,6 +109,6 @@ void TraversalProgress(int32_t code) {
     } else {
         PostMessageA(window, WMU_SHOW_MAPPING, 0, static_cast<LPARAM>(code));
     }
-    HandlePendingMessages();
+    ui::HandlePendingMessages();
     ui::ShowWaitCursor();
 }

@@ -54,4 +54,11 @@ bool PumpMessage() {
     return true;
 }
 
+void HandlePendingMessages() {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_NOYIELD)) {
+        if (!PumpMessage()) return;
+    }
+}
+
 }  // namespace ui

@@ -38,5 +38,8 @@ HINSTANCE ResourceInstance();
 HWND MainWindow();
 // One step of the application's message pump (works with or without an App).
 bool PumpMessage();
+// Handles every message waiting in the queue, so long work on this thread lets the windows
+// answer between its steps; stops early when the pump saw WM_QUIT.
+void HandlePendingMessages();
 
 }  // namespace ui
