@@ -1,0 +1,58 @@
+// libFuzzer target for the list's file reader: any bytes read without a crash or a sanitizer report, and a
+// file that reads without faults comes back record for record after it is written with either separator.
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "listfile/import_plan.h"
+#include "listfile/mapping_file.h"
+
+namespace {
+
+std::wstring Latin1(std::string_view bytes) {
+    std::wstring text;
+    for (char byte : bytes) text += static_cast<wchar_t>(static_cast<unsigned char>(byte));
+    return text;
+}
+
+bool SameRecords(const std::vector<listfile::ListedMapping>& a, const std::vector<listfile::ListedMapping>& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        const PortMapping& x = a[i].mapping;
+        const PortMapping& y = b[i].mapping;
+        if (x.protocol != y.protocol || x.externalPort != y.externalPort || x.internalClient != y.internalClient ||
+            x.internalPort != y.internalPort || x.enabled != y.enabled || x.description != y.description) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::vector<PortMapping> Records(const std::vector<listfile::ListedMapping>& listed) {
+    std::vector<PortMapping> records;
+    for (const listfile::ListedMapping& l : listed) records.push_back(l.mapping);
+    return records;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+    const listfile::ReadResult read = listfile::ReadMappingList(bytes, Latin1);
+    if (!read.faults.empty()) {
+        if (!read.mappings.empty() || listfile::FaultList(read.faults).empty()) abort();
+        return 0;
+    }
+    for (char separator : {',', ';'}) {
+        const listfile::ReadResult again = listfile::ReadMappingList(listfile::WriteMappingList(Records(read.mappings), separator), Latin1);
+        if (!again.faults.empty() || !SameRecords(read.mappings, again.mappings)) abort();
+    }
+    // Against itself every line is already there.
+    const std::vector<listfile::PlannedLine> plan = listfile::PlanImport(Records(read.mappings), read.mappings);
+    for (const listfile::PlannedLine& line : plan) {
+        if (line.action != listfile::LineAction::AlreadyThere) abort();
+    }
+    if (listfile::ImportSummary(listfile::ReportsBeforeAdding(plan)).empty()) abort();
+    return 0;
+}

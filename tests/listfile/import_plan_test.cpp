@@ -1,0 +1,110 @@
+// The import's merge against the router's table and the summary it ends with.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "listfile/import_plan.h"
+
+namespace {
+
+using listfile::LineAction;
+using listfile::LineOutcome;
+
+PortMapping Mapping(const wchar_t* protocol, int32_t external, const wchar_t* client, int32_t internal,
+                    const wchar_t* description = L"", int32_t enabled = -1) {
+    PortMapping m;
+    m.protocol = protocol, m.externalPort = external, m.internalClient = client;
+    m.internalPort = internal, m.description = description, m.enabled = enabled;
+    return m;
+}
+
+const std::vector<PortMapping> kRouter = {Mapping(L"TCP", 8080, L"192.0.2.20", 80, L"Web"),
+                                          Mapping(L"UDP", 3074, L"192.0.2.30", 3074), Mapping(L"tcp", 22, L"NAS", 22)};
+
+struct PlanCase {
+    PortMapping listed;
+    LineAction action;
+    const wchar_t* heldClient;  // of the router's mapping on that place, if any
+};
+
+const PlanCase kPlanCases[] = {
+    {Mapping(L"TCP", 8080, L"192.0.2.20", 80, L"other text", 0), LineAction::AlreadyThere, L"192.0.2.20"},
+    {Mapping(L"TCP", 8080, L"192.0.2.20", 81), LineAction::Conflict, L"192.0.2.20"},
+    {Mapping(L"TCP", 8080, L"192.0.2.21", 80), LineAction::Conflict, L"192.0.2.20"},
+    {Mapping(L"UDP", 8080, L"192.0.2.20", 80), LineAction::Add, L"<no internal client>"},
+    {Mapping(L"UDP", 3074, L"192.0.2.21", 3074), LineAction::Conflict, L"192.0.2.30"},
+    {Mapping(L"TCP", 22, L"nas", 22), LineAction::AlreadyThere, L"NAS"},
+    {Mapping(L"TCP", 23, L"nas", 22), LineAction::Add, L"<no internal client>"},
+};
+
+TEST(PlanImport, AddsWhatIsMissingAndNeverOverwrites) {
+    std::vector<listfile::ListedMapping> file;
+    for (const PlanCase& c : kPlanCases) file.push_back({file.size() + 2, c.listed});
+    const std::vector<listfile::PlannedLine> plan = listfile::PlanImport(kRouter, file);
+    const std::vector<listfile::LineReport> reports = listfile::ReportsBeforeAdding(plan);
+    ASSERT_EQ(plan.size(), std::size(kPlanCases));
+    ASSERT_EQ(reports.size(), std::size(kPlanCases));
+    for (size_t i = 0; i < plan.size(); ++i) {
+        SCOPED_TRACE(listfile::MappingTarget(kPlanCases[i].listed));
+        EXPECT_EQ(plan[i].listed.line, i + 2);
+        EXPECT_EQ(plan[i].action, kPlanCases[i].action);
+        EXPECT_EQ(plan[i].held.internalClient, kPlanCases[i].heldClient);
+        const LineOutcome before = plan[i].action == LineAction::Add ? LineOutcome::NotTried
+                                   : plan[i].action == LineAction::Conflict ? LineOutcome::Conflict
+                                                                            : LineOutcome::AlreadyThere;
+        EXPECT_EQ(reports[i].outcome, before);
+        EXPECT_EQ(reports[i].line, i + 2);
+        EXPECT_EQ(reports[i].reason, before == LineOutcome::Conflict ? plan[i].held.internalClient + L":" +
+                                                                           std::to_wstring(plan[i].held.internalPort)
+                                                                     : L"");
+    }
+}
+
+TEST(ImportTexts, NameTheMappingAndTheStep) {
+    const PortMapping mapping = Mapping(L"TCP", 8080, L"192.0.2.20", 80);
+    EXPECT_EQ(listfile::MappingTarget(mapping), L"TCP 8080 to 192.0.2.20:80");
+    EXPECT_EQ(listfile::AddingText(12, 50, mapping), L"Adding 12 of 50: TCP 8080 to 192.0.2.20:80");
+}
+
+listfile::LineReport Report(size_t line, LineOutcome outcome, const wchar_t* reason = L"") {
+    return {line, Mapping(L"UDP", 3074, L"192.0.2.21", 3074), outcome, reason};
+}
+
+struct SummaryCase {
+    const char* name;
+    std::vector<listfile::LineReport> lines;
+    std::wstring summary;
+};
+
+const std::wstring kNotAdded = L"UDP 3074 to 192.0.2.21:3074: ";
+
+const SummaryCase kSummaryCases[] = {
+    {"all added", std::vector<listfile::LineReport>(5, Report(2, LineOutcome::Added)),
+     L"5 added, 0 already on the router, 0 in conflict, 0 failed, 0 not tried.\r\n"},
+    {"each outcome",
+     {Report(2, LineOutcome::Added), Report(3, LineOutcome::AlreadyThere), Report(5, LineOutcome::Conflict, L"192.0.2.30:3074"),
+      Report(6, LineOutcome::Failed, L"The router refused\r\nit.\r\n"), Report(7, LineOutcome::Failed), Report(8, LineOutcome::NotTried)},
+     L"1 added, 1 already on the router, 1 in conflict, 2 failed, 1 not tried.\r\n\r\n"
+     L"Line 3: " + kNotAdded + L"already on the router.\r\n"
+     L"Line 5: " + kNotAdded + L"the router holds UDP 3074 for 192.0.2.30:3074, left as it is.\r\n"
+     L"Line 6: " + kNotAdded + L"failed: The router refused  it.\r\n"
+     L"Line 7: " + kNotAdded + L"failed.\r\n"
+     L"Line 8: " + kNotAdded + L"not tried (the import was cancelled).\r\n"},
+    {"ten lines, then the count", std::vector<listfile::LineReport>(12, Report(4, LineOutcome::NotTried)),
+     L"0 added, 0 already on the router, 0 in conflict, 0 failed, 12 not tried.\r\n\r\n" +
+         [] {
+             std::wstring lines;
+             for (int i = 0; i < 10; ++i) lines += L"Line 4: " + kNotAdded + L"not tried (the import was cancelled).\r\n";
+             return lines;
+         }() + L"... and 2 more\r\n"},
+};
+
+TEST(ImportSummary, CountsEachOutcomeAndSaysWhyLinesWereNotAdded) {
+    for (const SummaryCase& c : kSummaryCases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(listfile::ImportSummary(c.lines), c.summary);
+    }
+}
+
+}  // namespace
