@@ -46,6 +46,9 @@ const ui::EventRow<CGatekeelDlg> CGatekeelDlg::kEvents[] = {
     {WM_EXITMENULOOP, ui::AnyId, ui::AnyCode, &CGatekeelDlg::OnMenuLoop},
     {WM_NOTIFY, IDC_MAPPING_TREE, static_cast<int>(TVN_DELETEITEMA), &CGatekeelDlg::OnTreeItemDeleted},
     {WM_NOTIFY, IDC_MAPPING_TREE, static_cast<int>(TVN_DELETEITEMW), &CGatekeelDlg::OnTreeItemDeleted},
+    {WM_COMMAND, ID_EXPORT_LIST, ui::AnyCode, &CGatekeelDlg::OnExportList},
+    {WM_COMMAND, ID_IMPORT_LIST, ui::AnyCode, &CGatekeelDlg::OnImportList},
+    {WM_DROPFILES, ui::AnyId, ui::AnyCode, &CGatekeelDlg::OnDropFiles},
 };
 
 namespace {
@@ -74,15 +77,18 @@ std::string LoadResourceString(UINT id) {
 // The minimum tracking size, given in pixels at 96 DPI, at the DPI of the screen.
 POINT MinimumTrackingSize() { return {ui::ScaledToScreen(MIN_TRACK_WIDTH), ui::ScaledToScreen(MIN_TRACK_HEIGHT)}; }
 
-// The command a key stands for (0: none); all but F5 only on the tree.
+// The command a key stands for (0: none); all but F5, Ctrl+S and Ctrl+O only on the tree.
 int KeyCommand(const MSG& message, bool onTree) {
     if (onTree && IsMenuKey(message)) return ID_MAPPING_MENU;
     if (message.message != WM_KEYDOWN) return 0;
+    const bool control = GetKeyState(VK_CONTROL) < 0;
     switch (message.wParam) {
     case VK_F5: return IDC_REFRESH;
+    case 'S': return control ? ID_EXPORT_LIST : 0;
+    case 'O': return control ? ID_IMPORT_LIST : 0;
     case VK_DELETE: return onTree ? IDC_DELETE : 0;
     case VK_SPACE: return onTree ? ID_TOGGLE_MAPPING : 0;
-    case 'C': return onTree && GetKeyState(VK_CONTROL) < 0 ? ID_COPY_MAPPING : 0;
+    case 'C': return onTree && control ? ID_COPY_MAPPING : 0;
     default: return 0;
     }
 }
@@ -121,7 +127,8 @@ CGatekeelDlg::CGatekeelDlg(service_control_manager& ssdp, HWND parent)
       appIcon(LoadIconA(ui::ResourceInstance(), MAKEINTRESOURCEA(IDR_MAINFRAME))),
       ssdp_(ssdp),
       commands_(*this, commandRunning_),
-      menu_(*this, commandRunning_) {}
+      lists_(*this, *this, commandRunning_, listRead_),
+      menu_(*this, commandRunning_, lists_) {}
 
 CGatekeelDlg::~CGatekeelDlg() {
     if (Window() && mainWindowHandle == Window()) mainWindowHandle = nullptr;
@@ -138,6 +145,8 @@ BOOL CGatekeelDlg::OnInitDialog() {
     statusTimer = SetTimer(Window(), STATUS_TIMER_ID, STATUS_TIMER_PERIOD_MS, nullptr);
     keys_ = std::make_unique<ui::InputFilter>(Window(), static_cast<ui::InputTranslator&>(*this));
     tips_.Create(Window(), {IDC_SSDP_STATUS, IDC_OS_STATUS, IDC_DHCP_STATUS, IDC_MAPPING_TREE});
+    // A mapping list dropped on the window is imported (what DragAcceptFiles does, without shell32).
+    SetWindowLongPtrA(Window(), GWL_EXSTYLE, GetWindowLongPtrA(Window(), GWL_EXSTYLE) | WS_EX_ACCEPTFILES);
     ShowFirstRunAbout();
     return TRUE;
 }
@@ -240,40 +249,51 @@ void CGatekeelDlg::OpenConfigurator() {
     // the window is locked as for an enumeration, and nothing that reaches it may start a second one.
     const ui::FlagScope running(commandRunning_);
     ui::ShowWaitCursor();
-    EnableControls(FALSE, REFRESH_LOCKED_IDS);
+    LockControls(true);
     bool open = true;
     if (!sharedConfigurator) {
         sharedConfigurator = new (std::nothrow) Portolan();  // kept for the whole run
     } else {
         open = sharedConfigurator->Reconnect();  // the router as it is now, or found late
     }
-    EnableControls(TRUE, REFRESH_LOCKED_IDS);
+    LockControls(false);
     // The last read is gone: its lines must not stay to be acted on.
     if (!open) ClearTree();
 }
 
 void CGatekeelDlg::RefreshCommand() {
     if (commandRunning_) return;
+    ReadRouter();
+}
+
+bool CGatekeelDlg::ReadRouter() {
+    listRead_ = false;
     OpenConfigurator();
     Portolan* const configurator = sharedConfigurator;
-    if (!configurator) return;
+    if (!configurator) return false;
     if (!configurator->nat) {
         ui::ShowArrowCursor();
         ui::ShowMessageBox(Window(), kNoRouter, kOhWell, MB_ICONEXCLAMATION | MB_OK);
-        return;
+        return false;
     }
     if (!configurator->collection) {
         ui::ShowArrowCursor();
         ui::ShowMessageBox(Window(), kNoServices, kOhWell, MB_ICONEXCLAMATION | MB_OK);
-        return;
+        return false;
     }
     configurator->progressCallback = &TraversalProgress;
     ui::ShowWaitCursor();
-    EnableControls(FALSE, REFRESH_LOCKED_IDS);
-    configurator->RefreshMappings();
-    EnableControls(TRUE, REFRESH_LOCKED_IDS);
+    LockControls(true);
+    const bool read = configurator->RefreshMappings();
+    LockControls(false);
     ui::ShowArrowCursor();
+    listRead_ = read;
+    return read;
 }
+
+void CGatekeelDlg::LockControls(bool locked) { EnableControls(locked ? FALSE : TRUE, REFRESH_LOCKED_IDS); }
+
+bool CGatekeelDlg::Closing() const { return !Window() || mainWindowHandle != Window(); }
 
 ui::Reply CGatekeelDlg::OnClearTree(const ui::Message&) {
     if (Control(IDC_MAPPING_TREE)) {
@@ -368,6 +388,21 @@ ui::Reply CGatekeelDlg::OnMenuLoop(const ui::Message& message) {
 ui::Reply CGatekeelDlg::OnTreeItemDeleted(const ui::Message&) {
     tips_.Forget();  // a refill or a clear deletes every line; the tip must not outlive its line
     return ui::NotHandled();
+}
+
+ui::Reply CGatekeelDlg::OnExportList(const ui::Message&) {
+    lists_.OnExport();
+    return ui::Handled();
+}
+
+ui::Reply CGatekeelDlg::OnImportList(const ui::Message&) {
+    lists_.OnImport();
+    return ui::Handled();
+}
+
+ui::Reply CGatekeelDlg::OnDropFiles(const ui::Message& message) {
+    lists_.OnDropFiles(reinterpret_cast<HDROP>(message.wParam));
+    return ui::Handled();
 }
 
 void CGatekeelDlg::CopySelectedLine() const {

@@ -10,6 +10,7 @@
 #include "app/mapping_menu.h"
 #include "diag/service_control_manager.h"
 #include "edit/mapping_commands.h"
+#include "listfile/list_commands.h"
 #include "ui/dialog.h"
 #include "ui/input_filter.h"
 
@@ -49,7 +50,7 @@ class HostNetworkInfo;
 // The DHCP verdict over the adapters the info object has loaded.
 std::string DhcpVerdictText(HostNetworkInfo& info);
 
-class CGatekeelDlg : public ui::Dialog, private ui::InputTranslator {
+class CGatekeelDlg : public ui::Dialog, private ui::InputTranslator, private ListHost {
 public:
     // The dialog drives the SSDP service through ssdp, which outlives it.
     explicit CGatekeelDlg(service_control_manager& ssdp, HWND parent = nullptr);
@@ -93,14 +94,17 @@ private:
     ui::Reply OnMappingMenu(const ui::Message& message);
     ui::Reply OnMenuLoop(const ui::Message& message);
     ui::Reply OnTreeItemDeleted(const ui::Message& message);
+    ui::Reply OnExportList(const ui::Message& message);
+    ui::Reply OnImportList(const ui::Message& message);
+    ui::Reply OnDropFiles(const ui::Message& message);
 
     // The tip of a status line or of the mapping line under the pointer; over the empty list
     // after a refresh that found no router, why it may have found none; empty for none.
     std::wstring TipText(HWND control) const;
     std::wstring PointedMappingTip(HWND tree) const;
-    // F5, and Delete, Space, Ctrl+C, Shift+F10 and the Menu key on the tree, become the
-    // commands they stand for, unless a menu is open; the tip follows the mouse moves, wheel
-    // turns and scrolling keys on the tree.
+    // F5, Ctrl+S and Ctrl+O, and Delete, Space, Ctrl+C, Shift+F10 and the Menu key on the tree,
+    // become the commands they stand for, unless a menu is open; the tip follows the mouse moves,
+    // wheel turns and scrolling keys on the tree.
     bool TranslateInput(const MSG& message) override;
     void PostKeyCommand(int id);
     void CopySelectedLine() const;
@@ -111,6 +115,10 @@ private:
     void ShowFirstRunAbout();
     void ShowAboutBox();
     void RefreshCommand();
+    // The refresh itself, also run by the import: true when the router's list was read.
+    bool ReadRouter() override;
+    void LockControls(bool locked) override;
+    bool Closing() const override;
     void ShowSsdpPanel();
     void SetControlText(int id, const std::string& text) const;
     // Ends the dialog; the enumeration that may be running goes on without the window.
@@ -126,7 +134,10 @@ private:
     bool commandRunning_ = false;
     // A menu (the list's or the system menu) is open, between WM_ENTERMENULOOP and WM_EXITMENULOOP.
     bool menuOpen_ = false;
+    // The last refresh read the router's list, which the list now shows.
+    bool listRead_ = false;
     MappingCommands commands_;
+    ListCommands lists_;
     MappingMenu menu_;
     std::unique_ptr<ui::InputFilter> keys_;
     MainTips tips_;

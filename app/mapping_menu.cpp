@@ -50,14 +50,22 @@ ui::UniqueHMenu MappingMenu::Build(HWND tree, HTREEITEM line) const {
     if (!line) {
         Append(menu.get(), IDC_REFRESH, "&Refresh");
         Append(menu.get(), IDC_ADD, "&Add...");
+        AppendListCommands(menu.get());
         return menu;
     }
     Append(menu.get(), IDC_EDIT, "&Edit...");
     Append(menu.get(), ID_TOGGLE_MAPPING, ui::IsTreeItemChecked(tree, line) ? "D&isable" : "E&nable");
     Append(menu.get(), IDC_DELETE, "&Delete");
     Append(menu.get(), ID_COPY_MAPPING, "&Copy");
+    AppendListCommands(menu.get());
     SetMenuDefaultItem(menu.get(), IDC_EDIT, FALSE);  // as a double click on a line edits it
     return menu;
+}
+
+void MappingMenu::AppendListCommands(HMENU menu) const {
+    AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuA(menu, MF_STRING | (lists_.CanExport() ? MF_ENABLED : MF_GRAYED), ID_EXPORT_LIST, "E&xport List...");
+    AppendMenuA(menu, MF_STRING | (lists_.CanImport() ? MF_ENABLED : MF_GRAYED), ID_IMPORT_LIST, "I&mport List...");
 }
 
 void MappingMenu::Append(HMENU menu, int command, const char* text) const {

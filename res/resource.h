@@ -7,6 +7,7 @@
 #define IDR_MAINFRAME 128
 #define IDR_EULA 132
 #define IDD_ADDEDIT 133
+#define IDD_IMPORT_PROGRESS 136
 
 // About box
 #define IDC_ABOUT_OK 1000
@@ -26,6 +27,8 @@
 #define ID_TOGGLE_MAPPING 32771
 #define ID_COPY_MAPPING 32772
 #define ID_MAPPING_MENU 32773
+#define ID_EXPORT_LIST 32774
+#define ID_IMPORT_LIST 32775
 
 // The main window's own messages, posted to it with wParam 0
 #define WMU_REFILL_TREE (WM_USER + 1)
@@ -40,6 +43,10 @@
 #define IDC_INTERNAL_PORT 1016
 #define IDC_TCP 1017
 #define IDC_UDP 1018
+
+// The import's progress dialog
+#define IDC_IMPORT_STEP 1020
+#define IDC_IMPORT_BAR 1021
 
 // Add/Edit dialog validation texts
 #define IDS_ENTER_POSITIVE_INTEGER 134

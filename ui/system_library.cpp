@@ -31,4 +31,9 @@ HMODULE LoadSystemLibrary(const char* name) {
     return LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
+FARPROC SystemProc(const char* dll, const char* name) {
+    const HMODULE module = LoadSystemLibrary(dll);
+    return module ? GetProcAddress(module, name) : nullptr;
+}
+
 }  // namespace ui

@@ -9,6 +9,7 @@
 
 #include "app/gatekeel_dlg.h"
 #include "diag/host_network_info.h"
+#include "res/resource.h"
 #include "tests/app/gui_support.h"
 #include "ui/dialog.h"
 #include "ui/handles.h"
@@ -217,6 +218,15 @@ TEST_F(ExeTest, LoadsNoDllPlantedBesideIt) {
     std::string dhcpLine = "(no main dialog)";
     if (window_) {
         dhcpLine = ui::WindowText(GetDlgItem(window_, 1008));
+        // The open dialog's DLLs (comdlg32 and shell32, which import comctl32) come later, at its first use.
+        PostMessageA(window_, WM_COMMAND, MAKEWPARAM(ID_IMPORT_LIST, 1), 0);
+        HWND open = nullptr;
+        for (const DWORD start = GetTickCount(); !open && GetTickCount() - start < kWaitMs; Sleep(20)) {
+            open = FindWindowA("#32770", "Import Mapping List");
+        }
+        EXPECT_NE(open, nullptr) << "no open dialog within " << kWaitMs / 1000 << " s";
+        if (open) PostMessageA(open, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+        for (const DWORD start = GetTickCount(); open && IsWindow(open) && GetTickCount() - start < kWaitMs;) Sleep(20);
         PostMessageA(window_, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
     }
     EXPECT_EQ(WaitForExit(), 0u);

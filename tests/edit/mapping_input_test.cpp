@@ -180,10 +180,10 @@ TEST_F(MappingCommandsTest, TheListsMenuOffersWhatTheButtonsAllowAndRunsIt) {
         size_t flips;
     };
     const Case cases[] = {
-        {"right-click on a line", 0, 1, 0, "*&Edit...|D&isable|&Delete|&Copy", 2, 0, 1, 0},
-        {"Shift+F10", VK_F10, 2, 0, "*&Edit...|E&nable|&Delete|&Copy", 1, 0, 0, 1},
-        {"Menu key, Edit disabled", VK_APPS, 0, IDC_EDIT, "-*&Edit...|D&isable|&Delete|&Copy", -1, 0, 0, 0},
-        {"right-click off the lines", 0, -1, 0, "&Refresh|&Add...", 0, 1, 0, 0},
+        {"right-click on a line", 0, 1, 0, "*&Edit...|D&isable|&Delete|&Copy|-|-E&xport List...|I&mport List...", 2, 0, 1, 0},
+        {"Shift+F10", VK_F10, 2, 0, "*&Edit...|E&nable|&Delete|&Copy|-|-E&xport List...|I&mport List...", 1, 0, 0, 1},
+        {"Menu key, Edit disabled", VK_APPS, 0, IDC_EDIT, "-*&Edit...|D&isable|&Delete|&Copy|-|-E&xport List...|I&mport List...", -1, 0, 0, 0},
+        {"right-click off the lines", 0, -1, 0, "&Refresh|&Add...|-|-E&xport List...|I&mport List...", 0, 1, 0, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -243,7 +243,7 @@ TEST_F(MappingCommandsTest, TheListsMenuOffersWhatTheButtonsAllowAndRunsIt) {
     boxes_->Answer(IDCANCEL);
     Select(0);
     Press(IDC_DELETE);
-    EXPECT_EQ(items, "-*&Edit...|-D&isable|-&Delete|-&Copy");
+    EXPECT_EQ(items, "-*&Edit...|-D&isable|-&Delete|-&Copy|-|-E&xport List...|-I&mport List...");
 }
 
 // While a menu is open its keys are the menu's: Delete and F5 there run no command, then or after.

@@ -49,6 +49,7 @@ public:
         else if (name == "dialog") current_ = WaitDialog(arg(1), static_cast<DWORD>(number(2, kDefaultWaitMs)));
         else if (name == "set") SetText(static_cast<int>(number(1, 0)), arg(2), static_cast<DWORD>(number(3, kDefaultWaitMs)));
         else if (name == "press") Click(Current(), static_cast<int>(number(1, 0)));
+        else if (name == "command") PostMessageA(Main(), WM_COMMAND, MAKEWPARAM(number(1, 0), 1), 0);
         else if (name == "gone") WaitGone(static_cast<DWORD>(number(1, kDefaultWaitMs)));
         else if (name == "box") current_ = WaitBox(static_cast<DWORD>(number(1, kDefaultWaitMs)));
         else if (name == "nobox") NoBox(static_cast<DWORD>(number(1, kDefaultWaitMs)));

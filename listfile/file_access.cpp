@@ -1,0 +1,110 @@
+#include "listfile/file_access.h"
+
+#include <algorithm>
+
+#include "ui/handles.h"
+
+namespace listfile {
+namespace {
+
+constexpr DWORD kChunkBytes = 1024 * 1024;
+// Names tried for the temporary file before giving up (each one taken already, say by a crashed run).
+constexpr int kTemporaryNames = 100;
+
+DWORD LastErrorOr(DWORD fallback) {
+    const DWORD error = GetLastError();
+    return error ? error : fallback;
+}
+
+// The temporary file beside the target; deleted when it goes, unless it was moved over the target.
+class TemporaryFile {
+public:
+    ~TemporaryFile() {
+        file_.reset();
+        if (!path_.empty()) DeleteFileW(path_.c_str());
+    }
+
+    DWORD CreateBeside(const std::wstring& target) {
+        for (int attempt = 0; attempt < kTemporaryNames; ++attempt) {
+            std::wstring path = target + L".~" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                                std::to_wstring(attempt) + L".tmp";
+            const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                                            nullptr);
+            if (file != INVALID_HANDLE_VALUE) {
+                file_.reset(file);
+                path_ = std::move(path);
+                return 0;
+            }
+            const DWORD error = LastErrorOr(ERROR_WRITE_FAULT);
+            if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return error;
+        }
+        return ERROR_FILE_EXISTS;
+    }
+
+    DWORD Write(std::string_view bytes) {
+        while (!bytes.empty()) {
+            const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size(), kChunkBytes));
+            DWORD written = 0;
+            if (!WriteFile(file_.get(), bytes.data(), chunk, &written, nullptr)) return LastErrorOr(ERROR_WRITE_FAULT);
+            if (written == 0) return ERROR_WRITE_FAULT;
+            bytes.remove_prefix(written);
+        }
+        return FlushFileBuffers(file_.get()) ? 0 : LastErrorOr(ERROR_WRITE_FAULT);
+    }
+
+    DWORD MoveOver(const std::wstring& target) {
+        file_.reset();
+        if (!MoveFileExW(path_.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+            return LastErrorOr(ERROR_WRITE_FAULT);
+        }
+        path_.clear();
+        return 0;
+    }
+
+private:
+    ui::UniqueHandleObject file_;
+    std::wstring path_;
+};
+
+}  // namespace
+
+DWORD ReadFileStart(const std::wstring& path, size_t maxBytes, std::string& bytes) {
+    bytes.clear();
+    const HANDLE opened = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (opened == INVALID_HANDLE_VALUE) return LastErrorOr(ERROR_OPEN_FAILED);
+    const ui::UniqueHandleObject file(opened);
+    while (bytes.size() < maxBytes) {
+        const size_t start = bytes.size();
+        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(maxBytes - start, kChunkBytes));
+        bytes.resize(start + chunk);
+        DWORD read = 0;
+        if (!ReadFile(file.get(), bytes.data() + start, chunk, &read, nullptr)) {
+            bytes.clear();
+            return LastErrorOr(ERROR_READ_FAULT);
+        }
+        bytes.resize(start + read);
+        if (read == 0) break;
+    }
+    return 0;
+}
+
+DWORD WriteFileReplacing(const std::wstring& path, std::string_view bytes) {
+    TemporaryFile temporary;
+    if (const DWORD error = temporary.CreateBeside(path)) return error;
+    if (const DWORD error = temporary.Write(bytes)) return error;
+    return temporary.MoveOver(path);
+}
+
+std::wstring SystemErrorText(DWORD code) {
+    wchar_t* buffer = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
+        MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    const ui::UniqueHLocal owner(buffer);
+    std::wstring text = length && buffer ? std::wstring(buffer, length) : std::wstring();
+    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) text.pop_back();
+    return text.empty() ? L"Error " + std::to_wstring(code) + L"." : text;
+}
+
+}  // namespace listfile

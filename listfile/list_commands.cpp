@@ -1,0 +1,205 @@
+#include "listfile/list_commands.h"
+
+#include <commdlg.h>
+
+#include <iterator>
+
+#include "listfile/file_access.h"
+#include "listfile/import_progress.h"
+#include "listfile/mapping_file.h"
+#include "natcfg/portolan.h"
+#include "res/resource.h"
+#include "ui/app.h"
+#include "ui/flag_scope.h"
+#include "ui/message_box.h"
+#include "ui/system_library.h"
+#include "ui/text.h"
+
+using listfile::LineOutcome;
+
+namespace {
+
+constexpr char kExportCaption[] = "Export Mapping List";
+constexpr char kImportCaption[] = "Import Mapping List";
+constexpr wchar_t kDefaultName[] = L"router-mappings.csv";
+// The longest path the platform takes; the dialogs never write more than the buffer holds.
+constexpr size_t kPathChars = 32768;
+
+// The user's list separator where it is ";" (so a double click opens the file in the spreadsheet
+// of a German or French Windows), "," otherwise.
+char ListSeparator() {
+    const int length = GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SLIST, nullptr, 0);
+    if (length <= 0) return ',';
+    std::wstring separator(static_cast<size_t>(length), L'\0');
+    GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SLIST, separator.data(), length);
+    return std::wstring(separator.c_str()) == L";" ? ';' : ',';
+}
+
+// The platform's file dialog; the chosen path, or empty after Cancel.
+std::wstring AskForPath(HWND owner, bool save) {
+    std::wstring path(kPathChars, L'\0');
+    if (save) path.replace(0, std::size(kDefaultName) - 1, kDefaultName);
+    OPENFILENAMEW dialog{};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = owner;
+    // Spreadsheets save "Unicode text" as .txt: the open dialog offers every file as well.
+    dialog.lpstrFilter = save ? L"CSV files (*.csv)\0*.csv\0" : L"CSV files (*.csv)\0*.csv\0All files (*.*)\0*.*\0";
+    dialog.lpstrFile = path.data();
+    dialog.nMaxFile = static_cast<DWORD>(path.size());
+    dialog.lpstrTitle = save ? L"Export Mapping List" : L"Import Mapping List";
+    dialog.lpstrDefExt = L"csv";
+    dialog.Flags = OFN_EXPLORER | OFN_NOCHANGEDIR | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST |
+                   (save ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST);
+    using FileDialogFn = BOOL(WINAPI*)(OPENFILENAMEW*);
+    const auto run = ui::ProcAs<FileDialogFn>(ui::SystemProc("comdlg32.dll", save ? "GetSaveFileNameW" : "GetOpenFileNameW"));
+    if (!run || !run(&dialog)) return {};
+    path.resize(std::char_traits<wchar_t>::length(path.c_str()));
+    return path;
+}
+
+// Why an Add failed, for the summary.
+std::wstring FailureReason(const AddOutcome& outcome) {
+    switch (outcome.kind) {
+    case AddOutcome::Busy:
+        return L"the router says the mapping is in use";
+    case AddOutcome::Refused:
+        return L"the router refused it (" + ErrorCodeText(outcome.code) + L")";
+    case AddOutcome::NoObject:
+        return L"Windows handed back no mapping for it";
+    case AddOutcome::NotKept:
+        return L"the router accepted it but holds no such mapping: its table may be full, or it refuses mappings "
+               L"for that address";
+    case AddOutcome::NotOpen:
+        return L"the connection to the router was lost";
+    default:
+        return L"Gatekeel ran out of memory";
+    }
+}
+
+LineOutcome OutcomeOf(const AddOutcome& outcome) {
+    if (outcome.Succeeded()) return LineOutcome::Added;
+    // The plan read the router just before: only a line listed twice by the router itself gets here.
+    if (outcome.kind == AddOutcome::AlreadyListed) return LineOutcome::AlreadyThere;
+    return LineOutcome::Failed;
+}
+
+size_t CountToAdd(const std::vector<listfile::PlannedLine>& plan) {
+    size_t count = 0;
+    for (const listfile::PlannedLine& line : plan) count += line.action == listfile::LineAction::Add ? 1 : 0;
+    return count;
+}
+
+bool AnyNotAdded(const std::vector<listfile::LineReport>& reports) {
+    for (const listfile::LineReport& report : reports) {
+        if (report.outcome == LineOutcome::Failed || report.outcome == LineOutcome::Conflict ||
+            report.outcome == LineOutcome::NotTried)
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+bool ListCommands::CanImport() const {
+    // The refresh button is disabled exactly while the list is being read.
+    const HWND refresh = dialog_.Control(IDC_REFRESH);
+    return !commandRunning_ && refresh && IsWindowEnabled(refresh);
+}
+
+bool ListCommands::CanExport() const { return CanImport() && listRead_ && sharedConfigurator; }
+
+int ListCommands::Box(const std::wstring& text, UINT type) const {
+    return ui::ShowMessageBox(dialog_.Window(), text, kImportCaption, type);
+}
+
+void ListCommands::OnExport() {
+    if (!CanExport()) return;
+    const ui::FlagScope running(commandRunning_);
+    const std::wstring path = AskForPath(dialog_.Window(), true);
+    if (path.empty()) return;
+    const std::string bytes = listfile::WriteMappingList(sharedConfigurator->mappings, ListSeparator());
+    if (const DWORD error = listfile::WriteFileReplacing(path, bytes)) {
+        ui::ShowMessageBox(dialog_.Window(),
+                           L"Gatekeel could not write " + path + L":\r\n\r\n" + listfile::SystemErrorText(error),
+                           kExportCaption, MB_OK | MB_ICONERROR);
+    }
+}
+
+void ListCommands::OnImport() {
+    if (!CanImport()) return;
+    std::wstring path;
+    {
+        const ui::FlagScope running(commandRunning_);
+        path = AskForPath(dialog_.Window(), false);
+    }
+    if (!path.empty()) ImportFile(path);
+}
+
+void ListCommands::OnDropFiles(HDROP drop) {
+    using QueryFn = UINT(WINAPI*)(HDROP, UINT, wchar_t*, UINT);
+    using FinishFn = void(WINAPI*)(HDROP);
+    const auto query = ui::ProcAs<QueryFn>(ui::SystemProc("shell32.dll", "DragQueryFileW"));
+    const auto finish = ui::ProcAs<FinishFn>(ui::SystemProc("shell32.dll", "DragFinish"));
+    if (!query || !finish) return;
+    const UINT count = query(drop, 0xFFFFFFFF, nullptr, 0);
+    std::wstring path;
+    if (count == 1) {
+        path.assign(query(drop, 0, nullptr, 0) + 1, L'\0');
+        path.resize(query(drop, 0, path.data(), static_cast<UINT>(path.size())));
+    }
+    finish(drop);
+    if (!CanImport()) return;
+    if (count != 1) {
+        Box(L"Drop a single mapping list on Gatekeel to import it.", MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
+    ImportFile(path);
+}
+
+void ListCommands::ImportFile(const std::wstring& path) {
+    if (!CanImport()) return;
+    const ui::FlagScope running(commandRunning_);
+    std::string bytes;
+    if (const DWORD error = listfile::ReadFileStart(path, listfile::kMaxFileBytes + 1, bytes)) {
+        Box(L"Gatekeel could not read " + path + L":\r\n\r\n" + listfile::SystemErrorText(error), MB_OK | MB_ICONERROR);
+        return;
+    }
+    // The whole file is checked before the router is touched.
+    const listfile::ReadResult file = listfile::ReadMappingList(bytes, &ui::AnsiToWide);
+    if (!file.faults.empty()) {
+        Box(path + L" cannot be imported, so nothing on the router has changed:\r\n\r\n" +
+                listfile::FaultList(file.faults),
+            MB_OK | MB_ICONERROR);
+        return;
+    }
+    if (!host_.ReadRouter() || !sharedConfigurator) return;  // the refresh has said why
+    const std::vector<listfile::PlannedLine> plan = listfile::PlanImport(sharedConfigurator->mappings, file.mappings);
+    std::vector<listfile::LineReport> reports = listfile::ReportsBeforeAdding(plan);
+    AddPlanned(*sharedConfigurator, plan, reports);
+    if (host_.Closing()) return;
+    Box(listfile::ImportSummary(reports), MB_OK | (AnyNotAdded(reports) ? MB_ICONWARNING : MB_ICONINFORMATION));
+    host_.ReadRouter();  // the list shows the router as it is now
+}
+
+void ListCommands::AddPlanned(Portolan& configurator, const std::vector<listfile::PlannedLine>& plan,
+                              std::vector<listfile::LineReport>& reports) {
+    const size_t count = CountToAdd(plan);
+    if (count == 0) return;
+    host_.LockControls(true);
+    CImportProgressDlg progress(dialog_.Window());
+    progress.Open();
+    size_t done = 0;
+    for (size_t i = 0; i < plan.size(); ++i) {
+        if (plan[i].action != listfile::LineAction::Add) continue;
+        progress.ShowStep(listfile::AddingText(done + 1, count, plan[i].listed.mapping), done, count);
+        ui::HandlePendingMessages();
+        // Stopped after the line before: this line and the rest stay not tried.
+        if (progress.Cancelled() || host_.Closing()) break;
+        const AddOutcome outcome = configurator.TryAddMapping(plan[i].listed.mapping);
+        reports[i].outcome = OutcomeOf(outcome);
+        if (reports[i].outcome == LineOutcome::Failed) reports[i].reason = FailureReason(outcome);
+        ++done;
+    }
+    progress.ShowStep(std::wstring(), done, count);
+    host_.LockControls(false);
+}
