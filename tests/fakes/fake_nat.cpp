@@ -251,6 +251,7 @@ HRESULT FakeCollection::Add(long externalPort, BSTR protocol, long internalPort,
                             VARIANT_BOOL enabled, BSTR description, IStaticPortMapping** mapping) {
     addCalls.push_back(
         AddCall{externalPort, Text(protocol), internalPort, Text(internalClient), enabled, Text(description)});
+    if (onAdd) onAdd();
     const Reply reply = add.Take();
     FakeMapping* result = addResult;
     if (SUCCEEDED(reply.result) && !reply.nullOut && !result) {

@@ -225,6 +225,8 @@ public:
     std::vector<std::unique_ptr<FakeMapping>> created;
     std::vector<AddCall> addCalls;
     std::vector<RemoveCall> removeCalls;
+    // Runs as each Add is asked, before it answers.
+    std::function<void()> onAdd;
 };
 
 class FakeNat : public IUPnPNAT {

@@ -1,0 +1,260 @@
+// Export List... and Import List... in the real main dialog against the fake NAT objects: the
+// platform's file dialogs, the file on disk, a dropped file, the progress dialog and the summary.
+#include <windows.h>
+#include <commctrl.h>
+#include <shlobj.h>  // DROPFILES
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "listfile/file_access.h"
+#include "listfile/mapping_file.h"
+#include "res/resource.h"
+#include "tests/app/main_dialog_fixture.h"
+#include "tests/edit/dialog_driver.h"
+#include "ui/handles.h"
+#include "ui/text.h"
+
+namespace {
+
+constexpr int kFileNameField = 0x47c;  // cmb13: the file dialogs' name field
+constexpr char kImportCaption[] = "Import Mapping List";
+constexpr char kHeader[] = "Protocol,External port,Internal client,Internal port,Enabled,Description\r\n";
+
+void WriteBytes(const std::wstring& path, const std::string& bytes) {
+    ASSERT_EQ(listfile::WriteFileReplacing(path, bytes), 0u);
+}
+
+std::string BytesOf(const std::wstring& path) {
+    std::string bytes;
+    EXPECT_EQ(listfile::ReadFileStart(path, 1 << 20, bytes), 0u);
+    return bytes;
+}
+
+// Names the file in a file dialog and presses its OK button.
+std::function<void(HWND)> Choose(const std::wstring& path) {
+    return [path](HWND dialog) {
+        SetDlgItemTextW(dialog, kFileNameField, path.c_str());
+        gktest::Click(GetDlgItem(dialog, IDOK));
+    };
+}
+
+class ListCommandsTest : public MainDialogFixture {
+protected:
+    void SetUp() override {
+        MainDialogFixture::SetUp();
+        std::wstring temp(GetTempPathW(0, nullptr), L'\0');
+        temp.resize(GetTempPathW(static_cast<DWORD>(temp.size()), temp.data()));
+        folder_ = temp + L"gk-lists-" + std::to_wstring(GetCurrentProcessId()) + L"\\";
+        CreateDirectoryW(folder_.c_str(), nullptr);
+    }
+    void TearDown() override {
+        for (const std::wstring& name : Files()) {
+            SetFileAttributesW((folder_ + name).c_str(), FILE_ATTRIBUTE_NORMAL);
+            DeleteFileW((folder_ + name).c_str());
+        }
+        RemoveDirectoryW(folder_.c_str());
+        MainDialogFixture::TearDown();
+    }
+
+    // The dialog after a refresh of a router with count mappings.
+    void Refreshed(size_t count) {
+        Router(count);
+        Create();
+        Click(IDC_REFRESH);
+        ASSERT_EQ(TreeView_GetCount(Tree()), count);
+    }
+    std::wstring Path(const wchar_t* name) const { return folder_ + name; }
+    std::vector<std::wstring> Files() const {
+        std::vector<std::wstring> names;
+        WIN32_FIND_DATAW found;
+        const HANDLE search = FindFirstFileW((folder_ + L"*").c_str(), &found);
+        if (search == INVALID_HANDLE_VALUE) return names;
+        do {
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+        return names;
+    }
+    // A file dropped on the main window, as Explorer drops it.
+    void Drop(const std::wstring& path) {
+        const size_t bytes = sizeof(DROPFILES) + (path.size() + 2) * sizeof(wchar_t);
+        const HGLOBAL drop = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes);
+        auto* files = static_cast<DROPFILES*>(GlobalLock(drop));
+        files->pFiles = sizeof(DROPFILES);
+        files->fWide = TRUE;
+        std::memcpy(files + 1, path.c_str(), path.size() * sizeof(wchar_t));
+        GlobalUnlock(drop);
+        SendMessageW(Window(), WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);  // the drop is finished there
+    }
+    void Command(int id) { SendMessageA(Window(), WM_COMMAND, MAKEWPARAM(id, 1), 0); }
+    int Reads() const { return router_->collection().enumerator.resets; }
+
+    std::wstring folder_;
+};
+
+TEST_F(ListCommandsTest, ExportWritesTheListWithTheUsersListSeparator) {
+    // A German or French Windows separates lists with ";", and its spreadsheet expects it in a CSV file.
+    HKEY opened = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Control Panel\\International", 0, KEY_READ | KEY_WRITE, &opened), 0);
+    const ui::UniqueHKey international(opened);
+    char before[16] = {};
+    DWORD size = sizeof before - 1;
+    const bool hadOne = RegQueryValueExA(international.get(), "sList", nullptr, nullptr,
+                                         reinterpret_cast<BYTE*>(before), &size) == ERROR_SUCCESS;
+    RegSetValueExA(international.get(), "sList", 0, REG_SZ, reinterpret_cast<const BYTE*>(";"), 2);
+    Refreshed(3);
+    const std::wstring path = Path(L"router-mappings.csv");
+    gktest::DialogDriver driver("Export Mapping List", Choose(path));
+    Command(ID_EXPORT_LIST);
+    if (hadOne) {
+        RegSetValueExA(international.get(), "sList", 0, REG_SZ, reinterpret_cast<const BYTE*>(before), size);
+    } else {
+        RegDeleteValueA(international.get(), "sList");
+    }
+    ASSERT_TRUE(driver.Ran());
+    const std::string bytes = BytesOf(path);
+    EXPECT_EQ(bytes.rfind("\xEF\xBB\xBFProtocol;External port;Internal client;", 0), 0u) << bytes;
+    const listfile::ReadResult read = listfile::ReadMappingList(bytes, &ui::AnsiToWide);
+    ASSERT_TRUE(read.faults.empty()) << ui::WideToAnsi(listfile::FaultList(read.faults));
+    ASSERT_EQ(read.mappings.size(), 3u);
+    for (size_t i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        const PortMapping& listed = sharedConfigurator->mappings[i];
+        const PortMapping& written = read.mappings[i].mapping;
+        EXPECT_EQ(written.externalPort, listed.externalPort);
+        EXPECT_EQ(written.internalClient, listed.internalClient);
+        EXPECT_EQ(written.description, listed.description);
+        EXPECT_EQ(written.enabled != 0, listed.enabled != 0);
+    }
+    EXPECT_EQ(Files(), std::vector<std::wstring>{L"router-mappings.csv"}) << "no temporary file stays";
+    EXPECT_TRUE(boxes_.boxes.empty());
+}
+
+TEST_F(ListCommandsTest, AWriteThatFailsLeavesTheEarlierFileAsItWasAndNothingBeside) {
+    const std::wstring path = Path(L"backup.csv");
+    WriteBytes(path, "the earlier backup");
+    {
+        // Another program holds the earlier file open and lets nobody replace it.
+        const ui::UniqueHandleObject held(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_NE(held.get(), INVALID_HANDLE_VALUE);
+        const DWORD error = listfile::WriteFileReplacing(path, "a new list");
+        EXPECT_TRUE(error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED) << error;
+    }
+    EXPECT_EQ(BytesOf(path), "the earlier backup");
+    EXPECT_EQ(Files(), std::vector<std::wstring>{L"backup.csv"});
+    EXPECT_EQ(listfile::WriteFileReplacing(path, "a new list"), 0u);
+    EXPECT_EQ(BytesOf(path), "a new list");
+}
+
+TEST_F(ListCommandsTest, ADroppedFileAddsWhatTheRouterLacksAndReportsEveryOtherLine) {
+    Refreshed(2);  // TCP 8000 to 192.0.2.10:80, UDP 8001 to 192.0.2.11:81
+    const std::wstring path = Path(L"dropped.csv");
+    WriteBytes(path, std::string(kHeader) +
+                         "TCP,8000,192.0.2.10,80,yes,web\r\n"
+                         "udp,8001,192.0.2.99,81,yes,voice\r\n"
+                         "TCP,9000,192.0.2.20,90,no,new one\r\n"
+                         "UDP,9001,192.0.2.21,91,,\r\n"
+                         "TCP,9002,192.0.2.22,92,yes,third\r\n");
+    router_->collection().add.Push({});
+    router_->collection().add.Push(fakes::Fail(E_ACCESSDENIED));
+    bool lockedWhileAdding = true;
+    router_->collection().onAdd = [&] {
+        for (int id : REFRESH_LOCKED_IDS) lockedWhileAdding = lockedWhileAdding && !IsWindowEnabled(Item(id));
+    };
+    Drop(path);
+    const auto& calls = router_->collection().addCalls;
+    ASSERT_EQ(calls.size(), 3u);
+    EXPECT_EQ(calls[0].externalPort, 9000);
+    EXPECT_EQ(calls[0].enabled, VARIANT_FALSE);
+    EXPECT_EQ(calls[0].description, L"new one");
+    EXPECT_EQ(calls[2].enabled, VARIANT_TRUE);
+    EXPECT_TRUE(lockedWhileAdding);
+    ASSERT_EQ(boxes_.boxes.size(), 1u);
+    EXPECT_EQ(boxes_.boxes[0].caption, kImportCaption);
+    EXPECT_EQ(boxes_.boxes[0].owner, Window());
+    EXPECT_EQ(boxes_.boxes[0].type, static_cast<UINT>(MB_OK | MB_ICONWARNING));
+    EXPECT_EQ(boxes_.boxes[0].wideText,
+              L"2 added, 1 already on the router, 1 in conflict, 1 failed, 0 not tried.\r\n\r\n"
+              L"Line 2: TCP 8000 to 192.0.2.10:80: already on the router.\r\n"
+              L"Line 3: UDP 8001 to 192.0.2.99:81: the router holds UDP 8001 for 192.0.2.11:81, left as it is.\r\n"
+              L"Line 5: UDP 9001 to 192.0.2.21:91: failed: the router refused it (" +
+                  ErrorCodeText(E_ACCESSDENIED) + L").\r\n");
+    // Read before and after the Adds: the list shows the router as it is now.
+    EXPECT_EQ(Reads(), 3);
+    EXPECT_EQ(TreeView_GetCount(Tree()), 4u);
+    EXPECT_EQ(FindWindowA("#32770", kImportCaption), nullptr) << "the progress has gone";
+}
+
+TEST_F(ListCommandsTest, CancelStopsAfterTheLineBeingAddedAndTheRestIsNotTried) {
+    Refreshed(1);
+    const std::wstring path = Path(L"three.csv");
+    WriteBytes(path, std::string(kHeader) + "TCP,9000,192.0.2.20,90\r\nTCP,9001,192.0.2.21,91\r\nTCP,9002,192.0.2.22,92\r\n");
+    std::wstring shownWhileAdding;
+    router_->collection().onAdd = [&] {
+        const HWND progress = FindWindowA("#32770", kImportCaption);
+        if (!progress || !shownWhileAdding.empty()) return;
+        shownWhileAdding = ui::WideWindowText(GetDlgItem(progress, IDC_IMPORT_STEP));
+        gktest::Click(GetDlgItem(progress, IDCANCEL));
+    };
+    Drop(path);
+    EXPECT_EQ(shownWhileAdding, L"Adding 1 of 3: TCP 9000 to 192.0.2.20:90");
+    EXPECT_EQ(router_->collection().addCalls.size(), 1u);
+    ASSERT_EQ(boxes_.boxes.size(), 1u);
+    EXPECT_EQ(boxes_.boxes[0].wideText,
+              L"1 added, 0 already on the router, 0 in conflict, 0 failed, 2 not tried.\r\n\r\n"
+              L"Line 3: TCP 9001 to 192.0.2.21:91: not tried (the import was cancelled).\r\n"
+              L"Line 4: TCP 9002 to 192.0.2.22:92: not tried (the import was cancelled).\r\n");
+    EXPECT_EQ(TreeView_GetCount(Tree()), 2u);
+}
+
+TEST_F(ListCommandsTest, AFileWithFaultsNamesTheirLinesAndChangesNothing) {
+    Refreshed(1);
+    const std::wstring path = Path(L"faulty.csv");
+    WriteBytes(path, std::string(kHeader) + "TCP,80a,192.0.2.20,80\r\nSCTP,81,192.0.2.21,81\r\nTCP,82,192.0.2.22,82\r\n");
+    gktest::DialogDriver driver("Import Mapping List", Choose(path));
+    Command(ID_IMPORT_LIST);
+    ASSERT_TRUE(driver.Ran());
+    ASSERT_EQ(boxes_.boxes.size(), 1u);
+    EXPECT_EQ(boxes_.boxes[0].type, static_cast<UINT>(MB_OK | MB_ICONERROR));
+    EXPECT_EQ(boxes_.boxes[0].wideText, path + L" cannot be imported, so nothing on the router has changed:\r\n\r\n" +
+                                            L"Line 2: the external port \"80a\" is not a number from 1 to 65535.\r\n" +
+                                            L"Line 3: the protocol \"SCTP\" is neither TCP nor UDP.\r\n");
+    EXPECT_TRUE(router_->collection().addCalls.empty());
+    EXPECT_EQ(Reads(), 1) << "the router was not read again";
+}
+
+// Ctrl+S and Ctrl+O in the main window open the file dialogs, each only when its command can run.
+TEST_F(ListCommandsTest, KeysOpenTheFileDialogsWhenTheirCommandsCanRun) {
+    struct Case {
+        const char* name;
+        WORD key;
+        bool refreshed;
+        const char* dialog;  // nullptr: none opens
+    };
+    const Case cases[] = {
+        {"Ctrl+O before a refresh", 'O', false, "Import Mapping List"},
+        {"Ctrl+S before a refresh", 'S', false, nullptr},
+        {"Ctrl+S after a refresh", 'S', true, "Export Mapping List"},
+    };
+    Router(1);
+    Create();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.refreshed) Click(IDC_REFRESH);
+        std::string opened;
+        gktest::DialogDriver driver(c.dialog ? c.dialog : "Export Mapping List", [&](HWND dialog) {
+            opened = ui::WindowText(dialog);
+            gktest::Click(GetDlgItem(dialog, IDCANCEL));
+        });
+        SetForegroundWindow(Window());
+        SetFocus(Item(IDOK));
+        gktest::DeliverInput(Window(), gktest::KeyStroke(c.key, {VK_CONTROL}));
+        EXPECT_EQ(opened, c.dialog ? c.dialog : "");
+    }
+    EXPECT_TRUE(boxes_.boxes.empty());
+    EXPECT_TRUE(IsWindow(Window()));
+}
+
+}  // namespace
