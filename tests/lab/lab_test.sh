@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # One end-to-end scenario against the lab's real UPnP router:
-#   lab_test.sh bare_enum|refresh|commands|router_gone|no_router|ssdp
+#   lab_test.sh bare_enum|refresh|commands|router_gone|no_router|ssdp|list_file
 # GK_BIN is the build tree, GK_LAB_PREFIX the lab's Wine prefix.
 # Exits 77 (skipped) where the machine cannot make network namespaces.
 set -euo pipefail
@@ -272,6 +272,90 @@ scenario_no_router() {
   refresh
   expect_eq "lines of the router found late" "$(drv tree | head -n1)" "TREE	3"
   expect_tree_is_router "the router found late"
+  close_gatekeel
+}
+
+# The file dialog's name field (cmb13), and the list's commands.
+FILE_NAME_FIELD=1148
+EXPORT_LIST=32774
+IMPORT_LIST=32775
+
+# Imports the file through the open dialog; the summary (or the file's faults) comes as a box.
+import_list() {
+  drv command "$IMPORT_LIST" -- dialog "Import Mapping List" -- set "$FILE_NAME_FIELD" "$1" -- press 1 -- gone >/dev/null
+}
+
+# The summary's lines for the router's mappings, line 2 on, each left alone with the reason.
+summary_lines() {
+  local n=2 proto eport client iport desc
+  while IFS=$'\t' read -r proto eport client iport desc; do
+    printf 'Line %d: %s %s to %s:%s: %s.\r\n' "$n" "$proto" "$eport" "$client" "$iport" "$1"
+    n=$((n + 1))
+  done
+}
+
+scenario_list_file() {
+  # Five mappings, one whose description needs quotes and the formula guard in a spreadsheet.
+  local special='=1+1, "quoted"'
+  gk_lab_seed 4
+  gk_lab_upnpc -e "$special" -a 192.0.2.24 30005 20005 UDP >/dev/null
+  local saved
+  saved=$(gk_lab_list)
+  [ "$(wc -l <<<"$saved")" -eq 5 ] || die "five mappings expected: $saved"
+  start_gatekeel
+  refresh
+  expect_tree_is_router "before the export"
+
+  # Export: the file byte for byte: BOM, header, the router's mappings in its order, the quoting.
+  local file=$work/router-mappings.csv winfile proto eport client iport desc
+  winfile=$(gk_lab_wine winepath -w "$file" 2>/dev/null)
+  drv command "$EXPORT_LIST" -- dialog "Export Mapping List" -- set "$FILE_NAME_FIELD" "$winfile" -- press 1 -- gone \
+    -- nobox >/dev/null
+  {
+    printf '\xEF\xBB\xBFProtocol,External port,Internal client,Internal port,Enabled,Description\r\n'
+    while IFS=$'\t' read -r proto eport client iport desc; do
+      [ "$desc" = "$special" ] && desc="\"'=1+1, \"\"quoted\"\"\""
+      printf '%s,%s,%s,%s,yes,%s\r\n' "$proto" "$eport" "$client" "$iport" "$desc"
+    done <<<"$saved"
+  } >"$work/expected.csv"
+  cmp -s "$file" "$work/expected.csv" ||
+    die "the exported file differs:"$'\n'"$(diff <(od -c "$work/expected.csv") <(od -c "$file") || true)"
+
+  # A router reset: every mapping is gone. Import puts all five back.
+  while IFS=$'\t' read -r proto eport client iport desc; do gk_lab_upnpc -d "$eport" "$proto" >/dev/null; done <<<"$saved"
+  expect_eq "the router after its reset" "$(gk_lab_list)" ""
+  import_list "$winfile"
+  expect_box "Import Mapping List" $'5 added, 0 already on the router, 0 in conflict, 0 failed, 0 not tried.\r\n'
+  drv nobox -- idle >/dev/null
+  # The router lists its mappings in an order of its own.
+  expect_eq "the router after the import" "$(gk_lab_list | LC_ALL=C sort)" "$(LC_ALL=C sort <<<"$saved")"
+  local held
+  held=$(gk_lab_list)
+  expect_tree_is_router "after the import"
+
+  # The same file again adds nothing.
+  import_list "$winfile"
+  expect_box "Import Mapping List" "0 added, 5 already on the router, 0 in conflict, 0 failed, 0 not tried."$'\r\n\r\n'"$(summary_lines "already on the router" <<<"$saved")"$'\n'
+  drv nobox -- idle >/dev/null
+  expect_eq "the router after the second import" "$(gk_lab_list)" "$held"
+
+  # A file with one bad line changes nothing and names the line.
+  local bad=$work/bad.csv winbad
+  winbad=$(gk_lab_wine winepath -w "$bad" 2>/dev/null)
+  printf 'Protocol,External port,Internal client,Internal port\r\nTCP,4444,192.0.2.30,4444\r\nTCP,70000,192.0.2.30,80\r\n' >"$bad"
+  import_list "$winbad"
+  expect_box "Import Mapping List" "$winbad cannot be imported, so nothing on the router has changed:"$'\r\n\r\n'"Line 3: the external port \"70000\" is not a number from 1 to 65535."$'\r\n'
+  drv nobox -- idle >/dev/null
+  expect_eq "the router after the bad file" "$(gk_lab_list)" "$held"
+
+  # A line for a port the router holds for another target: left as it is, and reported.
+  IFS=$'\t' read -r proto eport client iport desc <<<"$(head -n1 <<<"$saved")"
+  printf 'Protocol,External port,Internal client,Internal port\r\n%s,%s,192.0.2.99,%s\r\n' "$proto" "$eport" "$iport" >"$bad"
+  import_list "$winbad"
+  expect_box "Import Mapping List" "0 added, 0 already on the router, 1 in conflict, 0 failed, 0 not tried."$'\r\n\r\n'"Line 2: $proto $eport to 192.0.2.99:$iport: the router holds $proto $eport for $client:$iport, left as it is."$'\r\n'
+  drv nobox -- idle >/dev/null
+  expect_eq "the router after the conflicting line" "$(gk_lab_list)" "$held"
+  expect_tree_is_router "after the conflicting line"
   close_gatekeel
 }
 
