@@ -76,11 +76,11 @@ const SummaryCase kSummaryCases[] = {
     {"all added", std::vector<listfile::LineReport>(5, Report(2, LineOutcome::Added)),
      L"5 added, 0 already on the router, 0 in conflict, 0 failed, 0 not tried.\r\n"},
     {"each outcome",
-     {Report(2, LineOutcome::Added), Report(3, LineOutcome::AlreadyThere), Report(5, LineOutcome::Conflict, L"192.0.2.30:3074"),
+     {Report(2, LineOutcome::Added), Report(3, LineOutcome::AlreadyThere), Report(5, LineOutcome::Conflict, L"pc\r\n30:3074"),
       Report(6, LineOutcome::Failed, L"The router refused\r\nit.\r\n"), Report(7, LineOutcome::Failed), Report(8, LineOutcome::NotTried)},
      L"1 added, 1 already on the router, 1 in conflict, 2 failed, 1 not tried.\r\n\r\n"
      L"Line 3: " + kNotAdded + L"already on the router.\r\n"
-     L"Line 5: " + kNotAdded + L"the router holds UDP 3074 for 192.0.2.30:3074, left as it is.\r\n"
+     L"Line 5: " + kNotAdded + L"the router holds UDP 3074 for pc  30:3074, left as it is.\r\n"
      L"Line 6: " + kNotAdded + L"failed: The router refused  it.\r\n"
      L"Line 7: " + kNotAdded + L"failed.\r\n"
      L"Line 8: " + kNotAdded + L"not tried (the import was cancelled).\r\n"},
