@@ -10,7 +10,7 @@ namespace listfile {
 
 namespace {
 
-// An Add's error text may be long; the summary keeps one line for each.
+// An Add's error text and the router's texts may be long; the summary keeps one line for each.
 constexpr size_t kReasonChars = 200;
 
 bool SamePlace(const PortMapping& a, const PortMapping& b) {
@@ -39,7 +39,7 @@ std::wstring Sentence(std::wstring_view reason) {
 std::wstring WhyNotAdded(const LineReport& report) {
     switch (report.outcome) {
     case LineOutcome::AlreadyThere: return L"already on the router";
-    case LineOutcome::Conflict: return L"the router holds " + Place(report.mapping) + L" for " + report.reason + L", left as it is";
+    case LineOutcome::Conflict: return L"the router holds " + Place(report.mapping) + L" for " + OneLine(report.reason, kReasonChars) + L", left as it is";
     case LineOutcome::Failed: {
         const std::wstring why = Sentence(report.reason);
         return why.empty() ? L"failed" : L"failed: " + why;

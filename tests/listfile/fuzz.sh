@@ -12,7 +12,7 @@ out=$(cd "$out" && pwd)
 
 sources=("$root/listfile/mapping_file.cpp" "$root/listfile/import_plan.cpp" "$root/listfile/list_text.cpp"
          "$root/natcfg/port_mapping.cpp" "$here/fuzz_mapping_list.cpp")
-headers=("$root"/listfile/*.h "$root/natcfg/port_mapping.h")
+headers=("$root"/listfile/*.h "$root/natcfg/port_mapping.h" "$here/listfile_test_support.h")
 fuzzer=$out/fuzz_mapping_list
 
 # Rebuilt only when a source is newer than the last build.

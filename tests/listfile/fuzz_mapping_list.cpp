@@ -7,14 +7,9 @@
 
 #include "listfile/import_plan.h"
 #include "listfile/mapping_file.h"
+#include "tests/listfile/listfile_test_support.h"
 
 namespace {
-
-std::wstring Latin1(std::string_view bytes) {
-    std::wstring text;
-    for (char byte : bytes) text += static_cast<wchar_t>(static_cast<unsigned char>(byte));
-    return text;
-}
 
 bool SameRecords(const std::vector<listfile::ListedMapping>& a, const std::vector<listfile::ListedMapping>& b) {
     if (a.size() != b.size()) return false;

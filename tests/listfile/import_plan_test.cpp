@@ -5,21 +5,14 @@
 #include <vector>
 
 #include "listfile/import_plan.h"
+#include "tests/listfile/listfile_test_support.h"
 
 namespace {
 
 using listfile::LineAction;
 using listfile::LineOutcome;
 
-PortMapping Mapping(const wchar_t* protocol, int32_t external, const wchar_t* client, int32_t internal,
-                    const wchar_t* description = L"", int32_t enabled = -1) {
-    PortMapping m;
-    m.protocol = protocol, m.externalPort = external, m.internalClient = client;
-    m.internalPort = internal, m.description = description, m.enabled = enabled;
-    return m;
-}
-
-const std::vector<PortMapping> kRouter = {Mapping(L"TCP", 8080, L"192.0.2.20", 80, L"Web"),
+const std::vector<PortMapping> kRouter = {Mapping(L"TCP", 8080, L"192.0.2.20", 80, -1, L"Web"),
                                           Mapping(L"UDP", 3074, L"192.0.2.30", 3074), Mapping(L"tcp", 22, L"NAS", 22)};
 
 struct PlanCase {
@@ -29,7 +22,7 @@ struct PlanCase {
 };
 
 const PlanCase kPlanCases[] = {
-    {Mapping(L"TCP", 8080, L"192.0.2.20", 80, L"other text", 0), LineAction::AlreadyThere, L"192.0.2.20"},
+    {Mapping(L"TCP", 8080, L"192.0.2.20", 80, 0, L"other text"), LineAction::AlreadyThere, L"192.0.2.20"},
     {Mapping(L"TCP", 8080, L"192.0.2.20", 81), LineAction::Conflict, L"192.0.2.20"},
     {Mapping(L"TCP", 8080, L"192.0.2.21", 80), LineAction::Conflict, L"192.0.2.20"},
     {Mapping(L"UDP", 8080, L"192.0.2.20", 80), LineAction::Add, L"<no internal client>"},
@@ -83,11 +76,11 @@ const SummaryCase kSummaryCases[] = {
     {"all added", std::vector<listfile::LineReport>(5, Report(2, LineOutcome::Added)),
      L"5 added, 0 already on the router, 0 in conflict, 0 failed, 0 not tried.\r\n"},
     {"each outcome",
-     {Report(2, LineOutcome::Added), Report(3, LineOutcome::AlreadyThere), Report(5, LineOutcome::Conflict, L"192.0.2.30:3074"),
+     {Report(2, LineOutcome::Added), Report(3, LineOutcome::AlreadyThere), Report(5, LineOutcome::Conflict, L"pc\r\n30:3074"),
       Report(6, LineOutcome::Failed, L"The router refused\r\nit.\r\n"), Report(7, LineOutcome::Failed), Report(8, LineOutcome::NotTried)},
      L"1 added, 1 already on the router, 1 in conflict, 2 failed, 1 not tried.\r\n\r\n"
      L"Line 3: " + kNotAdded + L"already on the router.\r\n"
-     L"Line 5: " + kNotAdded + L"the router holds UDP 3074 for 192.0.2.30:3074, left as it is.\r\n"
+     L"Line 5: " + kNotAdded + L"the router holds UDP 3074 for pc  30:3074, left as it is.\r\n"
      L"Line 6: " + kNotAdded + L"failed: The router refused  it.\r\n"
      L"Line 7: " + kNotAdded + L"failed.\r\n"
      L"Line 8: " + kNotAdded + L"not tried (the import was cancelled).\r\n"},

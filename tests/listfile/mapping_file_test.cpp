@@ -5,16 +5,11 @@
 #include <vector>
 
 #include "listfile/mapping_file.h"
+#include "tests/listfile/listfile_test_support.h"
 
 namespace {
 
 using listfile::ReadMappingList;
-
-std::wstring Latin1(std::string_view bytes) {
-    std::wstring text;
-    for (char byte : bytes) text += static_cast<wchar_t>(static_cast<unsigned char>(byte));
-    return text;
-}
 
 // UTF-16 with its BOM, as a spreadsheet's "Unicode text" is saved.
 std::string Utf16(std::wstring_view text, bool bigEndian) {
@@ -149,14 +144,6 @@ TEST(FaultList, ListsTenThenCountsTheRest) {
     std::wstring expected;
     for (int line = 1; line <= 10; ++line) expected += L"Line " + std::to_wstring(line) + L": f.\r\n";
     EXPECT_EQ(listfile::FaultList(faults), expected + L"... and 2 more\r\n");
-}
-
-PortMapping Mapping(const wchar_t* protocol, int32_t external, const wchar_t* client, int32_t internal, int32_t enabled,
-                    const wchar_t* description) {
-    PortMapping m;
-    m.protocol = protocol, m.externalPort = external, m.internalClient = client;
-    m.internalPort = internal, m.enabled = enabled, m.description = description;
-    return m;
 }
 
 struct WriteCase {
