@@ -1,5 +1,8 @@
 // The least a program can do to list the router's mappings through UPnPNAT:
 // create it, get the collection, read each mapping's seven properties. No window.
+//   bare_enum             lists the router's mappings
+//   bare_enum add FILE    first adds the mappings of FILE (lines PROTO<TAB>EPORT<TAB>CLIENT<TAB>IPORT<TAB>DESC,
+//                         as scripts/lab lists them), then lists the router's mappings from a new collection
 // Prints one line per mapping, tab-separated, in the enumerator's order:
 //   MAPPING <description> <internal client> <external address> <protocol> <enabled> <external port> <internal port>
 // and on stderr the time taken from CoCreateInstance to the last property read.
@@ -10,6 +13,8 @@
 #include <io.h>
 
 #include <cstdio>
+#include <fstream>
+#include <sstream>
 #include <string>
 
 #include "natcfg/natupnp.h"
@@ -18,10 +23,12 @@ using Microsoft::WRL::ComPtr;
 
 namespace {
 
-// Owns one BSTR out-value.
+// Owns one BSTR, an out-value or one to pass.
 class Bstr {
 public:
     Bstr() = default;
+    explicit Bstr(const std::wstring& text) : value_(SysAllocString(text.c_str())) {}
+    BSTR get() const { return value_; }
     ~Bstr() { SysFreeString(value_); }
     Bstr(const Bstr&) = delete;
     Bstr& operator=(const Bstr&) = delete;
@@ -67,9 +74,37 @@ int Fail(const char* what, HRESULT hr) {
     return 1;
 }
 
+std::wstring Wide(const std::string& utf8) {
+    const int size = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring text(static_cast<size_t>(size), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), text.data(), size);
+    return text;
+}
+
+// The platform Adds of the file's mappings, enabled, in its order; false at the first refusal.
+bool AddAll(IStaticPortMappingCollection* collection, const char* path) {
+    std::ifstream file(path);
+    std::string line;
+    while (std::getline(file, line)) {
+        std::istringstream fields(line);
+        std::string protocol, externalPort, client, internalPort, description;
+        std::getline(fields, protocol, '\t');
+        std::getline(fields, externalPort, '\t');
+        std::getline(fields, client, '\t');
+        std::getline(fields, internalPort, '\t');
+        std::getline(fields, description);
+        const Bstr protocolText(Wide(protocol)), clientText(Wide(client)), descriptionText(Wide(description));
+        ComPtr<IStaticPortMapping> added;
+        const HRESULT hr = collection->Add(std::stol(externalPort), protocolText.get(), std::stol(internalPort),
+                                           clientText.get(), VARIANT_TRUE, descriptionText.get(), &added);
+        if (FAILED(hr)) return Fail("Add", hr) == 0;
+    }
+    return true;
+}
+
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
     _setmode(_fileno(stdout), _O_BINARY);  // plain \n line ends for the shell
     _setmode(_fileno(stderr), _O_BINARY);
     if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return Fail("CoInitializeEx", E_FAIL);
@@ -86,6 +121,13 @@ int main() {
     if (!collection) {
         std::puts("NOCOLLECTION");
         return 3;
+    }
+    if (argc == 3 && std::string(argv[1]) == "add") {
+        if (!AddAll(collection.Get(), argv[2])) return 1;
+        // The platform keeps the table it read while the collection is held: a new one reads the router.
+        collection.Reset();
+        hr = nat->get_StaticPortMappingCollection(&collection);
+        if (FAILED(hr) || !collection) return Fail("get_StaticPortMappingCollection after the adds", hr);
     }
     ComPtr<IUnknown> unknown;
     hr = collection->get__NewEnum(&unknown);
