@@ -10,7 +10,8 @@ seconds=${GK_FUZZ_SECONDS:-60}
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
 
-sources=("$root/listfile/mapping_file.cpp" "$root/listfile/import_plan.cpp" "$root/listfile/list_text.cpp"
+sources=("$root/listfile/mapping_file.cpp" "$root/listfile/unicode_text.cpp" "$root/listfile/import_plan.cpp"
+         "$root/listfile/list_text.cpp"
          "$root/natcfg/port_mapping.cpp" "$here/fuzz_mapping_list.cpp")
 headers=("$root"/listfile/*.h "$root/natcfg/port_mapping.h" "$here/listfile_test_support.h")
 fuzzer=$out/fuzz_mapping_list
