@@ -7,8 +7,7 @@
 #include <iostream>
 
 #include "res/resource.h"
-#include "tests/app/main_dialog_fixture.h"
-#include "tests/edit/dialog_driver.h"
+#include "tests/gui/main_dialog_fixture.h"
 #include "tests/diag/fake_ip_helper.h"
 #include "tests/diag/test_service_support.h"
 
@@ -218,7 +217,7 @@ TEST_F(SsdpPanelTest, ADoubleClickWhileTheServiceStopsIsOneStop) {
     GetWindowRect(Item(IDC_SSDP_BUTTON), &button);
     SetForegroundWindow(Window());
     SetCursorPos((button.left + button.right) / 2, (button.top + button.bottom) / 2);
-    gktest::DeliverInput(Window(), gktest::MouseClicks(2));
+    gui_test::DeliverInput(Window(), gui_test::MouseClicks(2));
     EXPECT_EQ(service_->CurrentState(), static_cast<DWORD>(SERVICE_STOPPED));
     EXPECT_TRUE(boxes_.boxes.empty()) << boxes_.boxes[0].text;
     ExpectPanel("Start SSDP", true, kStopped);
