@@ -128,8 +128,12 @@ TEST_F(MainDialogTest, MinimumTrackingSizeIs417By508) {
     MINMAXINFO info{};
     info.ptMaxTrackSize = {5000, 4000};
     SendMessageA(Window(), WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
-    EXPECT_EQ(info.ptMinTrackSize.x, MIN_TRACK_WIDTH);
-    EXPECT_EQ(info.ptMinTrackSize.y, MIN_TRACK_HEIGHT);
+    // 417 by 508 pixels at 96 DPI, in pixels of this screen.
+    const HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    EXPECT_EQ(info.ptMinTrackSize.x, MulDiv(417, dpi, 96));
+    EXPECT_EQ(info.ptMinTrackSize.y, MulDiv(508, dpi, 96));
     EXPECT_EQ(info.ptMaxTrackSize.x, 5000);
 }
 
