@@ -16,7 +16,10 @@ ui::UniqueHKey FirstRunMarkerKey() {
 
 void SetFirstRunMarker(DWORD value) {
     const ui::UniqueHKey key = FirstRunMarkerKey();
-    RegSetValueExA(key.get(), FIRST_RUN_VALUE, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+    EXPECT_EQ(RegSetValueExA(key.get(), FIRST_RUN_VALUE, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                             sizeof value),
+              ERROR_SUCCESS)
+        << "the first-run marker";
 }
 
 }  // namespace gui_test
