@@ -13,7 +13,6 @@
 #include "ui/flag_scope.h"
 #include "ui/message_box.h"
 #include "ui/system_library.h"
-#include "ui/text.h"
 #include "ui/tree_view.h"
 
 // In the order in which it is searched; the first matching row wins.
@@ -64,14 +63,6 @@ constexpr const char* kNoServices = "There were no services listed by IUPnPNAT."
 void LoadRichEditLibrary() {
     // Stays loaded for the whole run: the About box's rich edit class lives in it.
     if (!GetModuleHandleA("RICHED32.DLL")) ui::LoadSystemLibrary("RICHED32.DLL");
-}
-
-std::string LoadResourceString(UINT id) {
-    const wchar_t* text = nullptr;
-    // With no buffer the call hands out the resource's own text, so no length limit applies.
-    const int length = LoadStringW(ui::ResourceInstance(), id, reinterpret_cast<wchar_t*>(&text), 0);
-    if (length <= 0 || !text) return {};
-    return ui::WideToAnsi(std::wstring_view(text, static_cast<size_t>(length)));
 }
 
 // The minimum tracking size, given in pixels at 96 DPI, at the DPI of the screen.
@@ -167,7 +158,7 @@ void CGatekeelDlg::Close(INT_PTR result) {
 void CGatekeelDlg::AddAboutMenuEntry() {
     const HMENU systemMenu = GetSystemMenu(Window(), FALSE);
     if (!systemMenu) return;
-    const std::string entry = LoadResourceString(IDS_ABOUTBOX);
+    const std::string entry = ui::ResourceString(IDS_ABOUTBOX);
     if (entry.empty()) return;
     AppendMenuA(systemMenu, MF_SEPARATOR, 0, nullptr);
     AppendMenuA(systemMenu, MF_STRING, ABOUT_MENU_ID, entry.c_str());

@@ -11,6 +11,7 @@
 #include "diag/service_control_manager.h"
 #include "edit/mapping_commands.h"
 #include "listfile/list_commands.h"
+#include "res/resource.h"
 #include "ui/dialog.h"
 #include "ui/input_filter.h"
 
@@ -20,7 +21,7 @@ constexpr UINT ABOUT_MENU_ID = 0x10;
 // The smallest outer size, in pixels at 96 DPI; scaled to the screen's DPI.
 constexpr LONG MIN_TRACK_WIDTH = 417;
 constexpr LONG MIN_TRACK_HEIGHT = 508;
-constexpr int REFRESH_LOCKED_IDS[] = {1010, 1011, 1012, 1, 1000};
+constexpr int REFRESH_LOCKED_IDS[] = {IDC_ADD, IDC_EDIT, IDC_DELETE, IDOK, IDC_REFRESH};
 constexpr DWORD SSDP_CHANGE_LIMIT_MS = 60000;
 
 // Where the tree goes for a client area of the given size, in pixels.

@@ -13,8 +13,8 @@
 // Process-wide: the main dialog's window, for TraversalProgress.
 extern HWND mainWindowHandle;
 
-// "%5s %s:%u => %s:%u :: %s " over protocol, external address and port, internal client
-// and port, and description; no length limit, the router's texts in any script.
+// The protocol right-aligned in five places, then "<external address>:<port> => <internal
+// client>:<port> :: <description> ", ports unsigned; no length limit, the router's texts in any script.
 std::wstring MappingLine(const PortMapping& mapping);
 
 // The tip of a mapping's line: the whole record, then what it means for reaching the port and

@@ -69,7 +69,7 @@ void MappingMenu::AppendListCommands(HMENU menu) const {
 }
 
 void MappingMenu::Append(HMENU menu, int command, const char* text) const {
-    const HWND button = dialog_.Control(command);  // none for the commands only keys give
+    const HWND button = dialog_.Control(command);  // none for the commands no button carries
     const bool offered = !commandRunning_ && (!button || IsWindowEnabled(button));
     AppendMenuA(menu, MF_STRING | (offered ? MF_ENABLED : MF_GRAYED), static_cast<UINT_PTR>(command), text);
 }

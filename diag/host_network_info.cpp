@@ -17,8 +17,8 @@ constexpr const char* ENTRY_POINT_NAMES[] = {
     "GetNetworkParams", "GetPerAdapterInfo", "SetIpTTL",
 };
 constexpr size_t ENTRY_POINT_COUNT = sizeof(ENTRY_POINT_NAMES) / sizeof(ENTRY_POINT_NAMES[0]);
-constexpr DWORD OS_VERSION_RECORD_SIZE = 156;
-static_assert(sizeof(OSVERSIONINFOEXA) == OS_VERSION_RECORD_SIZE, "platform version record size");
+constexpr DWORD OS_VERSION_RECORD_SIZE = sizeof(OSVERSIONINFOEXA);
+static_assert(OS_VERSION_RECORD_SIZE == 156, "the platform's version record");
 
 // From the system directory only: an iphlpapi.dll beside the exe is never loaded.
 HMODULE RealLoadLibrary(const char* name) { return ui::LoadSystemLibrary(name); }
@@ -27,12 +27,6 @@ BOOL RealGetVersionEx(OSVERSIONINFOEXA* info) { return ::GetVersionExA(reinterpr
 
 const IpHelperPlatform realPlatform{&RealLoadLibrary, &RealGetProcAddress, &RealGetVersionEx};
 const IpHelperPlatform* currentPlatform = &realPlatform;
-
-template <typename Fn>
-Fn ProcAs(FARPROC proc) {
-    // Through the generic function type, which converts to any other without a warning.
-    return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(proc));
-}
 
 // iphlpapi.dll, loaded once for the process and never unloaded.
 class IpHelperBinding {
@@ -48,7 +42,7 @@ public:
         bound_ = true;
         return true;
     }
-    GetAdaptersInfoFn GetAdaptersInfo() const { return ProcAs<GetAdaptersInfoFn>(entryPoints_[0]); }
+    GetAdaptersInfoFn GetAdaptersInfo() const { return ui::ProcAs<GetAdaptersInfoFn>(entryPoints_[0]); }
 
 private:
     bool bound_ = false;

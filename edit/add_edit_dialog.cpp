@@ -7,7 +7,6 @@
 #include "ui/app.h"
 #include "ui/flag_scope.h"
 #include "ui/message_box.h"
-#include "ui/text.h"
 
 namespace {
 
@@ -39,14 +38,6 @@ bool ScanUnsigned(const std::string& text, uint32_t& value) {
     value = static_cast<uint32_t>(number);
     if (negative && !overflow) value = 0u - value;
     return true;
-}
-
-// A string resource of any length, or the fallback when it is missing.
-std::string ResourceText(UINT id, const char* fallback) {
-    const wchar_t* text = nullptr;
-    const int length = LoadStringW(ui::ResourceInstance(), id, reinterpret_cast<LPWSTR>(&text), 0);
-    if (length <= 0 || !text) return fallback;
-    return ui::WideToAnsi(std::wstring_view(text, static_cast<size_t>(length)));
 }
 
 // Puts each argument in place of its insert ("%1", "%2"), without reading the text as a format.
@@ -108,12 +99,12 @@ bool CAddEditDlg::ExchangePort(Direction direction, int controlId, uint32_t& por
     }
     uint32_t value = 0;
     if (!ScanUnsigned(field ? ui::WindowText(field) : std::string(), value)) {
-        FailField(controlId, ResourceText(IDS_ENTER_POSITIVE_INTEGER, "Enter a positive integer."));
+        FailField(controlId, ui::ResourceString(IDS_ENTER_POSITIVE_INTEGER, "Enter a positive integer."));
         return false;
     }
     port = value;
     if (value > kPortMax) {
-        const std::string text = ResourceText(IDS_ENTER_INTEGER_BETWEEN, "Enter an integer between %1 and %2.");
+        const std::string text = ui::ResourceString(IDS_ENTER_INTEGER_BETWEEN, "Enter an integer between %1 and %2.");
         FailField(controlId, WithInserts(text, "0", std::to_string(kPortMax)));
         return false;
     }

@@ -23,7 +23,7 @@
 #define IDC_EDIT 1011
 #define IDC_DELETE 1012
 #define IDC_OS_STATUS 1019
-// Commands that only keys give (no control carries them)
+// Commands that keys and the list's menu give (no control carries them)
 #define ID_TOGGLE_MAPPING 32771
 #define ID_COPY_MAPPING 32772
 #define ID_MAPPING_MENU 32773

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "ui/text.h"
+
 namespace ui {
 namespace {
 
@@ -35,6 +37,14 @@ bool App::PumpMessage() { return ui::PumpMessage(); }
 HINSTANCE ResourceInstance() {
     if (currentApp && currentApp->Instance()) return currentApp->Instance();
     return GetModuleHandleA(nullptr);
+}
+
+std::string ResourceString(UINT id, const char* fallback) {
+    const wchar_t* text = nullptr;
+    // With no buffer the call hands out the resource's own text, so no length limit applies.
+    const int length = LoadStringW(ResourceInstance(), id, reinterpret_cast<wchar_t*>(&text), 0);
+    if (length <= 0 || !text) return fallback;
+    return WideToAnsi(std::wstring_view(text, static_cast<size_t>(length)));
 }
 
 HWND MainWindow() { return currentApp ? currentApp->MainWindow() : nullptr; }

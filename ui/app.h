@@ -2,6 +2,8 @@
 // The application object: instance initialisation and the message pump step.
 #include <windows.h>
 
+#include <string>
+
 namespace ui {
 
 class App {
@@ -34,6 +36,8 @@ private:
 
 // The module whose resources the dialogs are built from.
 HINSTANCE ResourceInstance();
+// A string resource of that module, whole, in the ANSI code page; the fallback when it is missing.
+std::string ResourceString(UINT id, const char* fallback = "");
 // The application's main window, or nullptr.
 HWND MainWindow();
 // One step of the application's message pump (works with or without an App).

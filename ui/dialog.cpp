@@ -157,7 +157,7 @@ int ScreenDpi() {
 
 int ScaledToScreen(int pixels) { return MulDiv(pixels, ScreenDpi(), kBaseDpi); }
 
-void ShowWaitCursor() { SetCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(32514))); }
-void ShowArrowCursor() { SetCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(32512))); }
+void ShowWaitCursor() { SetCursor(LoadCursorA(nullptr, IDC_WAIT)); }
+void ShowArrowCursor() { SetCursor(LoadCursorA(nullptr, IDC_ARROW)); }
 
 }  // namespace ui

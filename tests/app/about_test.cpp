@@ -7,10 +7,12 @@
 
 #include "app/about_dlg.h"
 #include "res/resource.h"
-#include "tests/app/gui_support.h"
+#include "tests/gui/main_dialog_fixture.h"
 #include "ui/dialog.h"
 
 namespace {
+
+using gui_test::kAboutCaption;
 
 class AboutBoxTest : public ::testing::Test {
 protected:
@@ -38,17 +40,17 @@ TEST_F(AboutBoxTest, ShowsTheAgreementFormattedAndReadOnly) {
 }
 
 TEST_F(AboutBoxTest, OpensAtTheStartOfTheAgreementWithNothingSelected) {
-    gui_test::ModalCloser closer("About Gatekeel", IDC_ABOUT_OK);
     LRESULT firstLine = -1;
     CHARRANGE selection{-1, -1};
-    closer.onFound = [&](HWND box) {
+    gui_test::DialogDriver closer(kAboutCaption, [&](HWND box) {
         const HWND agreement = GetDlgItem(box, IDC_AGREEMENT);
         firstLine = SendMessageA(agreement, EM_GETFIRSTVISIBLELINE, 0, 0);
         SendMessageA(agreement, EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&selection));
-    };
+        gui_test::Click(GetDlgItem(box, IDC_ABOUT_OK));
+    });
     CAboutDlg about;
     about.DoModal();
-    ASSERT_EQ(closer.Closed(), 1);
+    ASSERT_EQ(closer.Runs(), 1);
     EXPECT_EQ(firstLine, 0);
     EXPECT_EQ(selection.cpMin, 0);
     EXPECT_EQ(selection.cpMax, 0);
@@ -115,16 +117,16 @@ TEST_F(AboutBoxTest, OkEnterEscapeAndTheCloseBoxCloseIt) {
 }
 
 TEST_F(AboutBoxTest, OkIsTheDefaultButtonAndHasTheFocusModally) {
-    gui_test::ModalCloser closer("About Gatekeel", IDC_ABOUT_OK);
     int focused = 0;
     LRESULT defaultId = 0;
-    closer.onFound = [&](HWND box) {
+    gui_test::DialogDriver closer(kAboutCaption, [&](HWND box) {
         focused = GetDlgCtrlID(GetFocus());
         defaultId = SendMessageA(box, DM_GETDEFID, 0, 0);
-    };
+        gui_test::Click(GetDlgItem(box, IDC_ABOUT_OK));
+    });
     CAboutDlg about;
     EXPECT_EQ(about.DoModal(), IDOK);
-    EXPECT_EQ(closer.Closed(), 1);
+    EXPECT_EQ(closer.Runs(), 1);
     EXPECT_EQ(focused, IDC_ABOUT_OK);
     EXPECT_EQ(LOWORD(defaultId), IDC_ABOUT_OK);
 }

@@ -7,71 +7,53 @@
 
 #include "ui/tree_view.h"
 #include "res/resource.h"
-#include "tests/app/main_dialog_fixture.h"
+#include "tests/gui/main_dialog_fixture.h"
 
 namespace {
 
-constexpr const char* kAddEditCaption = "Add Or Edit Server/Service";
-
-class CommandsRoutingTest : public MainDialogFixture {
-protected:
-    void SetUpRouter(size_t count) {
-        Router(count);
-        Create();
-        Click(IDC_REFRESH);
-        ASSERT_EQ(TreeView_GetCount(Tree()), count);
-    }
-    HTREEITEM ItemAt(uint32_t position) { return ui::RootItemAt(Tree(), position); }
-};
+using CommandsRoutingTest = MainDialogFixture;
 
 TEST_F(CommandsRoutingTest, AddAndEditOpenTheAddEditDialog) {
-    SetUpRouter(2);
-    TreeView_SelectItem(Tree(), ItemAt(1));
+    Connect(2);
+    Select(1);
     for (int id : {IDC_ADD, IDC_EDIT}) {
         SCOPED_TRACE(id);
-        gui_test::ModalCloser closer(kAddEditCaption, IDCANCEL);
+        gui_test::DialogDriver closer(gui_test::kAddEditCaption, gui_test::ClickOn(IDCANCEL));
         Click(id);
-        EXPECT_EQ(closer.Closed(), 1);
+        EXPECT_EQ(closer.Runs(), 1);
     }
     EXPECT_TRUE(router_->collection().addCalls.empty());
     EXPECT_TRUE(boxes_.boxes.empty());
 }
 
 TEST_F(CommandsRoutingTest, DeleteAsksAboutTheSelectedMapping) {
-    SetUpRouter(3);
-    TreeView_SelectItem(Tree(), ItemAt(2));
+    Connect(3);
+    Select(2);
     boxes_.Answer(IDCANCEL);
     Click(IDC_DELETE);
     ASSERT_EQ(boxes_.boxes.size(), 1u);
     EXPECT_EQ(boxes_.boxes[0].caption, "Careful!");
-    EXPECT_NE(boxes_.boxes[0].wideText.find(ui::TreeItemText(Tree(), ItemAt(2))), std::wstring::npos);
+    EXPECT_NE(boxes_.boxes[0].wideText.find(ui::TreeItemText(Tree(), Items().at(2))), std::wstring::npos);
     EXPECT_EQ(boxes_.boxes[0].owner, Window());
     EXPECT_TRUE(router_->collection().removeCalls.empty());
 }
 
 TEST_F(CommandsRoutingTest, ADeleteThatSucceedsRefillsTheTree) {
-    SetUpRouter(3);
-    TreeView_SelectItem(Tree(), ItemAt(0));
+    Connect(3);
+    Select(0);
     Click(IDC_DELETE);  // the recorder answers OK
     gui_test::PumpPending();
     ASSERT_EQ(router_->collection().removeCalls.size(), 1u);
     EXPECT_EQ(TreeView_GetCount(Tree()), 2u);
-    EXPECT_EQ(ui::TreeItemText(Tree(), ItemAt(0)), MappingLine(sharedConfigurator->mappings[0]));
+    EXPECT_EQ(ui::TreeItemText(Tree(), Items().at(0)), MappingLine(sharedConfigurator->mappings[0]));
 }
 
 TEST_F(CommandsRoutingTest, AClickOnACheckBoxTogglesTheMapping) {
-    SetUpRouter(3);
-    const HTREEITEM item = ItemAt(1);
+    Connect(3);
+    const HTREEITEM item = Items().at(1);
     ASSERT_FALSE(ui::IsTreeItemChecked(Tree(), item));  // mapping 1 is disabled
-    RECT text;
-    ASSERT_TRUE(TreeView_GetItemRect(Tree(), item, &text, TRUE));
-    // Find a point on the item's state icon, left of its text.
-    TVHITTESTINFO hit{};
-    for (hit.pt = {0, (text.top + text.bottom) / 2}; hit.pt.x < text.left; ++hit.pt.x) {
-        if (TreeView_HitTest(Tree(), &hit) == item && (hit.flags & TVHT_ONITEMSTATEICON)) break;
-    }
-    ASSERT_LT(hit.pt.x, text.left) << "no state icon found";
-    POINT screen = hit.pt;
+    POINT screen = CheckBoxPoint(item);
+    ASSERT_GE(screen.x, 0) << "no state icon found";
     ClientToScreen(Tree(), &screen);
     if (!SetCursorPos(screen.x, screen.y)) GTEST_SKIP() << "the cursor cannot be placed on this display";
     POINT now;

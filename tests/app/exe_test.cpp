@@ -10,7 +10,7 @@
 #include "app/gatekeel_dlg.h"
 #include "diag/host_network_info.h"
 #include "res/resource.h"
-#include "tests/app/gui_support.h"
+#include "tests/gui/main_dialog_fixture.h"
 #include "ui/dialog.h"
 #include "ui/handles.h"
 

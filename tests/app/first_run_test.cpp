@@ -5,21 +5,17 @@
 
 #include "app/first_run.h"
 #include "res/resource.h"
-#include "tests/app/main_dialog_fixture.h"
+#include "tests/gui/main_dialog_fixture.h"
 #include "ui/handles.h"
 
 namespace {
 
-ui::UniqueHKey MarkerKey() {
-    HKEY key = nullptr;
-    RegCreateKeyExA(HKEY_CURRENT_USER, FIRST_RUN_KEY, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &key, nullptr);
-    return ui::UniqueHKey(key);
-}
+using gui_test::FirstRunMarkerKey;
 
 enum class Marker { Absent, Dword0, Dword1, Dword7, String1, Binary8, Binary2 };
 
 void WriteMarker(Marker marker) {
-    const ui::UniqueHKey key = MarkerKey();
+    const ui::UniqueHKey key = FirstRunMarkerKey();
     RegDeleteValueA(key.get(), FIRST_RUN_VALUE);
     const auto put = [&key](DWORD type, const void* data, DWORD size) {
         RegSetValueExA(key.get(), FIRST_RUN_VALUE, 0, type, static_cast<const BYTE*>(data), size);
@@ -41,7 +37,7 @@ void WriteMarker(Marker marker) {
 // The marker after the run: its type and value, or type REG_NONE when absent.
 std::pair<DWORD, DWORD> ReadMarker() {
     DWORD type = REG_NONE, value = 0, size = sizeof value;
-    if (RegQueryValueExA(MarkerKey().get(), FIRST_RUN_VALUE, nullptr, &type, reinterpret_cast<BYTE*>(&value),
+    if (RegQueryValueExA(FirstRunMarkerKey().get(), FIRST_RUN_VALUE, nullptr, &type, reinterpret_cast<BYTE*>(&value),
                          &size) != ERROR_SUCCESS) {
         return {REG_NONE, 0};
     }
@@ -86,11 +82,13 @@ TEST_F(FirstRunDialogTest, TheAboutBoxOpensOnTheFirstStartOnly) {
     };
     for (const Start& start : {Start{Marker::Absent, 1}, Start{Marker::Dword1, 0}, Start{Marker::String1, 1}}) {
         WriteMarker(start.before);
-        gui_test::ModalCloser closer("About Gatekeel", IDC_ABOUT_OK);
         bool mainWindowVisibleMeanwhile = true;
-        closer.onFound = [&](HWND) { mainWindowVisibleMeanwhile = mainWindowHandle && IsWindowVisible(mainWindowHandle); };
+        gui_test::DialogDriver closer(gui_test::kAboutCaption, [&](HWND box) {
+            mainWindowVisibleMeanwhile = mainWindowHandle && IsWindowVisible(mainWindowHandle);
+            gui_test::Click(GetDlgItem(box, IDC_ABOUT_OK));
+        });
         ASSERT_NE(Create(), nullptr);
-        EXPECT_EQ(closer.Closed(), start.aboutBoxes);
+        EXPECT_EQ(closer.Runs(), start.aboutBoxes);
         if (start.aboutBoxes) {
             EXPECT_FALSE(mainWindowVisibleMeanwhile);  // shown before the window is usable
         }

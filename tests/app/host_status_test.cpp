@@ -7,8 +7,7 @@
 #include <iostream>
 
 #include "res/resource.h"
-#include "tests/app/main_dialog_fixture.h"
-#include "tests/edit/dialog_driver.h"
+#include "tests/gui/main_dialog_fixture.h"
 #include "tests/diag/fake_ip_helper.h"
 #include "tests/diag/test_service_support.h"
 
@@ -100,8 +99,7 @@ class SsdpPanelTest : public MainDialogFixture {
 protected:
     // Registers the test service as "SSDPSRV"; the controller is built afterwards, as at program start.
     bool Register(const test_service::Behaviour& behaviour) {
-        service_ = std::make_unique<test_service::ScopedTestService>("SSDPSRV", behaviour);
-        if (!service_->ok()) return false;
+        if (!test_service::RegisterForTest(service_, "SSDPSRV", behaviour)) return false;
         ssdp_ = std::make_unique<service_control_manager>("SSDPSRV");
         return true;
     }
@@ -120,16 +118,8 @@ protected:
     std::unique_ptr<service_control_manager> ssdp_;
 };
 
-#define REGISTER_OR_SKIP(behaviour)                                                  \
-    do {                                                                             \
-        if (!Register(behaviour)) {                                                  \
-            if (service_->rightsMissing()) GTEST_SKIP() << service_->failure();      \
-            FAIL() << service_->failure();                                           \
-        }                                                                            \
-    } while (0)
-
 TEST_F(SsdpPanelTest, StoppedServiceOffersStartAndAClickStartsIt) {
-    REGISTER_OR_SKIP(test_service::Behaviour::Immediate());
+    if (!Register(test_service::Behaviour::Immediate())) return;
     Create(*ssdp_);
     ExpectPanel("Start SSDP", true, kStopped);
     EXPECT_FALSE(dialog_->SsdpRunning());
@@ -141,7 +131,7 @@ TEST_F(SsdpPanelTest, StoppedServiceOffersStartAndAClickStartsIt) {
 }
 
 TEST_F(SsdpPanelTest, RunningServiceOffersStopAndAClickStopsIt) {
-    REGISTER_OR_SKIP(test_service::Behaviour::Immediate());
+    if (!Register(test_service::Behaviour::Immediate())) return;
     ASSERT_TRUE(service_->Start());
     Create(*ssdp_);
     ExpectPanel("Stop SSDP", true, kRunning);
@@ -152,7 +142,7 @@ TEST_F(SsdpPanelTest, RunningServiceOffersStopAndAClickStopsIt) {
 }
 
 TEST_F(SsdpPanelTest, StartPendingIsUnknownUntilTheServiceRuns) {
-    REGISTER_OR_SKIP(test_service::Behaviour::Held(500));
+    if (!Register(test_service::Behaviour::Held(500))) return;
     ASSERT_TRUE(service_->StartNoWait());
     ASSERT_TRUE(service_->WaitForState(SERVICE_START_PENDING, service_->kWaitMs));
     Create(*ssdp_);
@@ -165,7 +155,7 @@ TEST_F(SsdpPanelTest, StartPendingIsUnknownUntilTheServiceRuns) {
 }
 
 TEST_F(SsdpPanelTest, PausedIsUnknownAndKeepsWhatTheButtonMeant) {
-    REGISTER_OR_SKIP(test_service::Behaviour::Immediate());
+    if (!Register(test_service::Behaviour::Immediate())) return;
     ASSERT_TRUE(service_->Start());
     Create(*ssdp_);
     EXPECT_TRUE(dialog_->SsdpRunning());
@@ -176,7 +166,7 @@ TEST_F(SsdpPanelTest, PausedIsUnknownAndKeepsWhatTheButtonMeant) {
 }
 
 TEST_F(SsdpPanelTest, ADisabledServiceCannotStartAndTheBoxSaysWhy) {
-    REGISTER_OR_SKIP(test_service::Behaviour::Immediate());
+    if (!Register(test_service::Behaviour::Immediate())) return;
     ASSERT_TRUE(service_->Disable());
     Create(*ssdp_);
     Click(IDC_SSDP_BUTTON);
@@ -193,7 +183,7 @@ TEST_F(SsdpPanelTest, ADisabledServiceCannotStartAndTheBoxSaysWhy) {
 }
 
 TEST_F(SsdpPanelTest, AStopThatIsIgnoredTimesOutIntoTheStopBox) {
-    REGISTER_OR_SKIP(test_service::Behaviour::IgnoreStop());
+    if (!Register(test_service::Behaviour::IgnoreStop())) return;
     ASSERT_TRUE(service_->Start());
     // Let the 60 s limit pass at once.
     static DWORD fakeNow = 0;
@@ -210,7 +200,7 @@ TEST_F(SsdpPanelTest, AStopThatIsIgnoredTimesOutIntoTheStopBox) {
 // Clicks made while the service changes state are dropped: a double click on "Stop SSDP"
 // stops the service once and does not start it again.
 TEST_F(SsdpPanelTest, ADoubleClickWhileTheServiceStopsIsOneStop) {
-    REGISTER_OR_SKIP(test_service::Behaviour::Pending(1500, 500));
+    if (!Register(test_service::Behaviour::Pending(1500, 500))) return;
     ASSERT_TRUE(service_->Start(60000));
     Create(*ssdp_);
     ExpectPanel("Stop SSDP", true, kRunning);
@@ -218,7 +208,7 @@ TEST_F(SsdpPanelTest, ADoubleClickWhileTheServiceStopsIsOneStop) {
     GetWindowRect(Item(IDC_SSDP_BUTTON), &button);
     SetForegroundWindow(Window());
     SetCursorPos((button.left + button.right) / 2, (button.top + button.bottom) / 2);
-    gktest::DeliverInput(Window(), gktest::MouseClicks(2));
+    gui_test::DeliverInput(Window(), gui_test::MouseClicks(2));
     EXPECT_EQ(service_->CurrentState(), static_cast<DWORD>(SERVICE_STOPPED));
     EXPECT_TRUE(boxes_.boxes.empty()) << boxes_.boxes[0].text;
     ExpectPanel("Start SSDP", true, kStopped);
@@ -236,7 +226,7 @@ TEST_F(HostStatusTest, AbsentServiceCannotBeManagedAndTheButtonKeepsItsCaption) 
 }
 
 TEST_F(SsdpPanelTest, OneTickCostsLittleCpu) {
-    REGISTER_OR_SKIP(test_service::Behaviour::Immediate());
+    if (!Register(test_service::Behaviour::Immediate())) return;
     ASSERT_TRUE(service_->Start());
     Create(*ssdp_);
     constexpr int kTicks = 500;

@@ -11,8 +11,7 @@
 #include "listfile/file_access.h"
 #include "listfile/mapping_file.h"
 #include "res/resource.h"
-#include "tests/app/main_dialog_fixture.h"
-#include "tests/edit/dialog_driver.h"
+#include "tests/gui/main_dialog_fixture.h"
 #include "ui/handles.h"
 #include "ui/text.h"
 
@@ -36,7 +35,7 @@ std::string BytesOf(const std::wstring& path) {
 std::function<void(HWND)> Choose(const std::wstring& path) {
     return [path](HWND dialog) {
         SetDlgItemTextW(dialog, kFileNameField, path.c_str());
-        gktest::Click(GetDlgItem(dialog, IDOK));
+        gui_test::Click(GetDlgItem(dialog, IDOK));
     };
 }
 
@@ -58,13 +57,6 @@ protected:
         MainDialogFixture::TearDown();
     }
 
-    // The dialog after a refresh of a router with count mappings.
-    void Refreshed(size_t count) {
-        Router(count);
-        Create();
-        Click(IDC_REFRESH);
-        ASSERT_EQ(TreeView_GetCount(Tree()), count);
-    }
     std::wstring Path(const wchar_t* name) const { return folder_ + name; }
     std::vector<std::wstring> Files() const {
         std::vector<std::wstring> names;
@@ -104,9 +96,9 @@ TEST_F(ListCommandsTest, ExportWritesTheListWithTheUsersListSeparator) {
     const bool hadOne = RegQueryValueExA(international.get(), "sList", nullptr, nullptr,
                                          reinterpret_cast<BYTE*>(before), &size) == ERROR_SUCCESS;
     RegSetValueExA(international.get(), "sList", 0, REG_SZ, reinterpret_cast<const BYTE*>(";"), 2);
-    Refreshed(3);
+    Connect(3);
     const std::wstring path = Path(L"router-mappings.csv");
-    gktest::DialogDriver driver("Export Mapping List", Choose(path));
+    gui_test::DialogDriver driver("Export Mapping List", Choose(path));
     Command(ID_EXPORT_LIST);
     if (hadOne) {
         RegSetValueExA(international.get(), "sList", 0, REG_SZ, reinterpret_cast<const BYTE*>(before), size);
@@ -149,7 +141,7 @@ TEST_F(ListCommandsTest, AWriteThatFailsLeavesTheEarlierFileAsItWasAndNothingBes
 }
 
 TEST_F(ListCommandsTest, ADroppedFileAddsWhatTheRouterLacksAndReportsEveryOtherLine) {
-    Refreshed(2);  // TCP 8000 to 192.0.2.10:80, UDP 8001 to 192.0.2.11:81
+    Connect(2);  // TCP 8000 to 192.0.2.10:80, UDP 8001 to 192.0.2.11:81
     const std::wstring path = Path(L"dropped.csv");
     WriteBytes(path, std::string(kHeader) +
                          "TCP,8000,192.0.2.10,80,yes,web\r\n"
@@ -188,7 +180,7 @@ TEST_F(ListCommandsTest, ADroppedFileAddsWhatTheRouterLacksAndReportsEveryOtherL
 }
 
 TEST_F(ListCommandsTest, CancelStopsAfterTheLineBeingAddedAndTheRestIsNotTried) {
-    Refreshed(1);
+    Connect(1);
     const std::wstring path = Path(L"three.csv");
     WriteBytes(path, std::string(kHeader) + "TCP,9000,192.0.2.20,90\r\nTCP,9001,192.0.2.21,91\r\nTCP,9002,192.0.2.22,92\r\n");
     std::wstring shownWhileAdding;
@@ -196,7 +188,7 @@ TEST_F(ListCommandsTest, CancelStopsAfterTheLineBeingAddedAndTheRestIsNotTried) 
         const HWND progress = FindWindowA("#32770", kImportCaption);
         if (!progress || !shownWhileAdding.empty()) return;
         shownWhileAdding = ui::WideWindowText(GetDlgItem(progress, IDC_IMPORT_STEP));
-        gktest::Click(GetDlgItem(progress, IDCANCEL));
+        gui_test::Click(GetDlgItem(progress, IDCANCEL));
     };
     Drop(path);
     EXPECT_EQ(shownWhileAdding, L"Adding 1 of 3: TCP 9000 to 192.0.2.20:90");
@@ -210,10 +202,10 @@ TEST_F(ListCommandsTest, CancelStopsAfterTheLineBeingAddedAndTheRestIsNotTried) 
 }
 
 TEST_F(ListCommandsTest, AFileWithFaultsNamesTheirLinesAndChangesNothing) {
-    Refreshed(1);
+    Connect(1);
     const std::wstring path = Path(L"faulty.csv");
     WriteBytes(path, std::string(kHeader) + "TCP,80a,192.0.2.20,80\r\nSCTP,81,192.0.2.21,81\r\nTCP,82,192.0.2.22,82\r\n");
-    gktest::DialogDriver driver("Import Mapping List", Choose(path));
+    gui_test::DialogDriver driver("Import Mapping List", Choose(path));
     Command(ID_IMPORT_LIST);
     ASSERT_TRUE(driver.Ran());
     ASSERT_EQ(boxes_.boxes.size(), 1u);
@@ -244,13 +236,13 @@ TEST_F(ListCommandsTest, KeysOpenTheFileDialogsWhenTheirCommandsCanRun) {
         SCOPED_TRACE(c.name);
         if (c.refreshed) Click(IDC_REFRESH);
         std::string opened;
-        gktest::DialogDriver driver(c.dialog ? c.dialog : "Export Mapping List", [&](HWND dialog) {
+        gui_test::DialogDriver driver(c.dialog ? c.dialog : "Export Mapping List", [&](HWND dialog) {
             opened = ui::WindowText(dialog);
-            gktest::Click(GetDlgItem(dialog, IDCANCEL));
+            gui_test::ClickOn(IDCANCEL)(dialog);
         });
         SetForegroundWindow(Window());
         SetFocus(Item(IDOK));
-        gktest::DeliverInput(Window(), gktest::KeyStroke(c.key, {VK_CONTROL}));
+        gui_test::DeliverInput(Window(), gui_test::KeyStroke(c.key, {VK_CONTROL}));
         EXPECT_EQ(opened, c.dialog ? c.dialog : "");
     }
     EXPECT_TRUE(boxes_.boxes.empty());

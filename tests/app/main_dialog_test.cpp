@@ -9,13 +9,13 @@
 #include "app/about_dlg.h"
 #include "ui/tree_view.h"
 #include "res/resource.h"
-#include "tests/app/main_dialog_fixture.h"
+#include "tests/gui/main_dialog_fixture.h"
 #include "ui/dialog.h"
 
 namespace {
 
 constexpr int kLockedIds[] = {IDC_ADD, IDC_EDIT, IDC_DELETE, IDOK, IDC_REFRESH};
-constexpr const char* kAboutCaption = "About Gatekeel";
+using gui_test::kAboutCaption;
 
 using MainDialogTest = MainDialogFixture;
 
@@ -68,15 +68,15 @@ TEST_F(MainDialogTest, SystemMenuEndsWithASeparatorAndTheAboutEntry) {
 
 TEST_F(MainDialogTest, SystemCommands16To31OpenTheAboutBoxAnd32DoesNot) {
     Create();
-    gui_test::ModalCloser closer(kAboutCaption, IDC_ABOUT_OK);
+    gui_test::DialogDriver closer(kAboutCaption, gui_test::ClickOn(IDC_ABOUT_OK));
     for (WPARAM command = 16; command <= 31; ++command) {
         SCOPED_TRACE(command);
-        const int before = closer.Closed();
+        const int before = closer.Runs();
         SendMessageA(Window(), WM_SYSCOMMAND, command, 0);
-        EXPECT_EQ(closer.Closed(), before + 1);
+        EXPECT_EQ(closer.Runs(), before + 1);
     }
     SendMessageA(Window(), WM_SYSCOMMAND, 32, 0);
-    EXPECT_EQ(closer.Closed(), 16);
+    EXPECT_EQ(closer.Runs(), 16);
     EXPECT_TRUE(IsWindow(Window()));
 }
 
@@ -128,8 +128,12 @@ TEST_F(MainDialogTest, MinimumTrackingSizeIs417By508) {
     MINMAXINFO info{};
     info.ptMaxTrackSize = {5000, 4000};
     SendMessageA(Window(), WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
-    EXPECT_EQ(info.ptMinTrackSize.x, MIN_TRACK_WIDTH);
-    EXPECT_EQ(info.ptMinTrackSize.y, MIN_TRACK_HEIGHT);
+    // 417 by 508 pixels at 96 DPI, in pixels of this screen.
+    const HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    EXPECT_EQ(info.ptMinTrackSize.x, MulDiv(417, dpi, 96));
+    EXPECT_EQ(info.ptMinTrackSize.y, MulDiv(508, dpi, 96));
     EXPECT_EQ(info.ptMaxTrackSize.x, 5000);
 }
 
@@ -275,7 +279,7 @@ TEST_F(MainDialogTest, WithoutRouterOrCollectionEachRefreshSaysSoAndTriesAgain) 
     };
     for (const NoRouterCase& c : cases) {
         SCOPED_TRACE(c.name);
-        TearDown();
+        Reset();
         boxes_.boxes.clear();
         fakes::FakeRouter& router = Router(2);
         if (c.natMissing) {
@@ -343,9 +347,7 @@ TEST_F(MainDialogTest, TimerTickAndSsdpClickAreHandledBeforeTheFirstRecordIsRead
 }
 
 TEST_F(MainDialogTest, RefillRebuildsTheTreeFromTheList) {
-    Router(5);
-    Create();
-    Click(IDC_REFRESH);
+    Connect(5);
     sharedConfigurator->mappings.erase(sharedConfigurator->mappings.begin() + 1);
     sharedConfigurator->mappingObjects.erase(sharedConfigurator->mappingObjects.begin() + 1);
     sharedConfigurator->mappings[0].enabled = 0;
@@ -355,9 +357,7 @@ TEST_F(MainDialogTest, RefillRebuildsTheTreeFromTheList) {
 }
 
 TEST_F(MainDialogTest, RefillWithoutTheTreeSaysSoWithTheStopIcon) {
-    Router(1);
-    Create();
-    Click(IDC_REFRESH);
+    Connect(1);
     DestroyWindow(Tree());
     SendMessageA(Window(), WMU_REFILL_TREE, 0, 0);
     ASSERT_EQ(boxes_.boxes.size(), 1u);
@@ -367,9 +367,7 @@ TEST_F(MainDialogTest, RefillWithoutTheTreeSaysSoWithTheStopIcon) {
 }
 
 TEST_F(MainDialogTest, ShowMappingOverAnExistingItemChangesOnlyItsText) {
-    Router(3);
-    Create();
-    Click(IDC_REFRESH);
+    Connect(3);
     const HTREEITEM second = TreeView_GetNextSibling(Tree(), TreeView_GetRoot(Tree()));
     ui::SetTreeItemData(Tree(), second, 77);
     sharedConfigurator->mappings[1].description = L"renamed";
@@ -394,7 +392,6 @@ TEST_F(MainDialogTest, ClosingDuringAnEnumerationLetsItFinishWithoutTheWindow) {
 
 TEST_F(MainDialogTest, EscapeDuringAModalRunsEnumerationEndsTheRun) {
     Router(10);
-    gui_test::SetFirstRunMarker(1);
     CGatekeelDlg dialog(noService_);
     static UINT_PTR timer;
     // Once the modal loop runs: click Refresh and, queued behind it, press Escape.

@@ -8,8 +8,7 @@
 #include <vector>
 
 #include "res/resource.h"
-#include "tests/app/main_dialog_fixture.h"
-#include "tests/edit/dialog_driver.h"
+#include "tests/gui/main_dialog_fixture.h"
 #include "ui/text.h"
 #include "ui/tree_view.h"
 
@@ -53,12 +52,7 @@ protected:
     testing::AssertionResult TipOfFirstLineShows() {
         const HTREEITEM line = TreeView_GetFirstVisible(Tree());
         const std::wstring port = L"External port: " + std::to_wstring(8000 + ui::TreeItemData(Tree(), line)) + L"\r\n";
-        return TipShows(Tree(), OnText(line), port);
-    }
-    POINT OnText(HTREEITEM line) const {
-        RECT text{};
-        TreeView_GetItemRect(Tree(), line, &text, TRUE);
-        return {text.left + 4, (text.top + text.bottom) / 2};
+        return TipShows(Tree(), LabelPoint(line), port);
     }
     static POINT Middle(HWND control) {
         RECT client{};
@@ -68,9 +62,7 @@ protected:
 };
 
 TEST_F(MainTipsTest, TheTipGoesWithItsLineOnAScrollARefillAndAClear) {
-    Router(40);
-    Create();
-    Click(IDC_REFRESH);
+    Connect(40);
     SetForegroundWindow(Window());
     SetFocus(Tree());
     INPUT wheel{};
@@ -78,7 +70,7 @@ TEST_F(MainTipsTest, TheTipGoesWithItsLineOnAScrollARefillAndAClear) {
     wheel.mi.dwFlags = MOUSEEVENTF_WHEEL;
     wheel.mi.mouseData = static_cast<DWORD>(-WHEEL_DELTA);
     // A wheel turn, or End, moves another line under the resting pointer.
-    for (std::vector<INPUT> scroll : {std::vector<INPUT>{wheel}, gktest::KeyStroke(VK_END)}) {
+    for (std::vector<INPUT> scroll : {std::vector<INPUT>{wheel}, gui_test::KeyStroke(VK_END)}) {
         ASSERT_TRUE(TipOfFirstLineShows());
         const HTREEITEM top = TreeView_GetFirstVisible(Tree());
         SendInput(static_cast<UINT>(scroll.size()), scroll.data(), sizeof(INPUT));
@@ -105,7 +97,7 @@ TEST_F(MainTipsTest, EachControlsTipIsTheDialogsAnswer) {
     EXPECT_TRUE(TipShows(Tree(), Middle(Tree()), L"Gatekeel found no router that answers over UPnP."));
     Click(IDC_REFRESH);  // the router answers now
     ASSERT_EQ(TreeView_GetCount(Tree()), 1u);
-    EXPECT_TRUE(TipShows(Tree(), OnText(TreeView_GetRoot(Tree())), L"Description: " + game.description + L"\r\n"));
+    EXPECT_TRUE(TipShows(Tree(), LabelPoint(TreeView_GetRoot(Tree())), L"Description: " + game.description + L"\r\n"));
     EXPECT_TRUE(TipShows(Item(IDC_SSDP_STATUS), Middle(Item(IDC_SSDP_STATUS)), L"(SSDPSRV)"));
     EXPECT_TRUE(TipShows(Item(IDC_OS_STATUS), Middle(Item(IDC_OS_STATUS)), L"Windows reports version "));
 }

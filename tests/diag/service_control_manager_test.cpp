@@ -103,13 +103,7 @@ class RealServiceTest : public ::testing::Test {
 protected:
     // Registers the test service under a fresh name; false (skipped or failed) when the test cannot go on.
     bool Register(const Behaviour& behaviour) {
-        service_ = std::make_unique<ScopedTestService>(test_service::UniqueServiceName("gkdiag"), behaviour);
-        if (service_->rightsMissing()) {
-            [this] { GTEST_SKIP() << "no rights to register a service: " << service_->failure(); }();
-            return false;
-        }
-        EXPECT_TRUE(service_->ok()) << service_->failure();
-        return service_->ok();
+        return test_service::RegisterForTest(service_, test_service::UniqueServiceName("gkdiag"), behaviour);
     }
     std::unique_ptr<service_control_manager> Open() {
         auto controller = std::make_unique<service_control_manager>(service_->name().c_str());

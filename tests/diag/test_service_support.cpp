@@ -1,5 +1,7 @@
 #include "tests/diag/test_service_support.h"
 
+#include <gtest/gtest.h>
+
 #include <atomic>
 #include <cstdio>
 #include <iterator>
@@ -218,6 +220,16 @@ bool ScopedTestService::SetBehaviour(const Behaviour& behaviour) {
     return ChangeServiceConfigA(service_.get(), SERVICE_NO_CHANGE, SERVICE_NO_CHANGE, SERVICE_NO_CHANGE,
                                 commandLine.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr) ||
            Fail("ChangeServiceConfigA");
+}
+
+bool RegisterForTest(std::unique_ptr<ScopedTestService>& service, std::string name, const Behaviour& behaviour) {
+    service = std::make_unique<ScopedTestService>(std::move(name), behaviour);
+    if (service->rightsMissing()) {
+        [&service] { GTEST_SKIP() << "no rights to register a service: " << service->failure(); }();
+        return false;
+    }
+    EXPECT_TRUE(service->ok()) << service->failure();
+    return service->ok();
 }
 
 }  // namespace test_service

@@ -3,11 +3,10 @@
 // Service Control Manager under a name of the test's choice, drives it, and
 // removes it again. Link the library gk_test_service_support; it builds the exe.
 //
-//   test_service::ScopedTestService service("SSDPSRV", test_service::Behaviour::Immediate());
-//   if (service.rightsMissing()) GTEST_SKIP() << service.failure();
-//   ASSERT_TRUE(service.ok()) << service.failure();
-//   ASSERT_TRUE(service.Start());                       // returns once running
-//   ASSERT_TRUE(service.Disable());                     // sc config start= disabled
+//   std::unique_ptr<test_service::ScopedTestService> service;
+//   if (!test_service::RegisterForTest(service, "SSDPSRV", test_service::Behaviour::Immediate())) return;
+//   ASSERT_TRUE(service->Start());                      // returns once running
+//   ASSERT_TRUE(service->Disable());                    // sc config start= disabled
 //
 // Behaviours (the exe's command line): Immediate() starts and stops at once;
 // Pending(ms, hint) reports START_PENDING / STOP_PENDING / PAUSE_PENDING /
@@ -25,6 +24,7 @@
 // the sibling directory "diag" of the build tree (..\diag\gk_test_service.exe).
 #include <windows.h>
 
+#include <memory>
 #include <string>
 
 #include "ui/handles.h"
@@ -101,5 +101,9 @@ private:
     // Held open for the guard's life, so a release waits in the event until the service takes it.
     ui::UniqueHandleObject released_[3];
 };
+
+// Registers the service for a test; false when the test cannot go on: skipped where registering
+// needs rights the test lacks, failed otherwise.
+bool RegisterForTest(std::unique_ptr<ScopedTestService>& service, std::string name, const Behaviour& behaviour);
 
 }  // namespace test_service

@@ -9,8 +9,8 @@
 #include <string>
 
 #include "res/resource.h"
-#include "tests/edit/dialog_driver.h"
 #include "tests/fakes/message_box_recorder.h"
+#include "tests/gui/gui_support.h"
 #include "ui/text.h"
 
 namespace {
@@ -30,7 +30,7 @@ protected:
     }
 
     HWND Field(int id) const { return GetDlgItem(dialog_.Window(), id); }
-    std::string Text(int id) const { return gktest::Text(Field(id)); }
+    std::string Text(int id) const { return ui::WindowText(Field(id)); }
     bool Checked(int id) const { return IsDlgButtonChecked(dialog_.Window(), id) == BST_CHECKED; }
 
     CAddEditDlg dialog_;
@@ -54,7 +54,7 @@ TEST_F(AddEditDialogTest, OpensForAddWithTheDefaultsAndEveryControlEnabled) {
 
 TEST_F(AddEditDialogTest, OkWithTheDefaultsIsAccepted) {
     Open();
-    gktest::Click(Field(IDOK));
+    gui_test::Click(Field(IDOK));
     EXPECT_EQ(dialog_.Window(), nullptr);
     EXPECT_EQ(dialog_.Result(), IDOK);
     EXPECT_EQ(dialog_.externalPort, 0u);
@@ -99,20 +99,20 @@ TEST_P(PortScanTest, ScansLikePercentUAndChecksTheRange) {
         ASSERT_NE(dialog.CreateModeless(), nullptr);
         ShowWindow(dialog.Window(), SW_SHOW);
         const HWND field = GetDlgItem(dialog.Window(), id);
-        gktest::SetTextNotifying(field, c.text);
+        gui_test::SetTextNotifying(field, c.text);
         uint32_t& port = id == IDC_EXTERNAL_PORT ? dialog.externalPort : dialog.internalPort;
 
         if (!c.box) {
             EXPECT_TRUE(boxes.boxes.empty());
             EXPECT_EQ(port, c.stored);
-            gktest::Click(GetDlgItem(dialog.Window(), IDOK));
+            gui_test::Click(GetDlgItem(dialog.Window(), IDOK));
             EXPECT_EQ(dialog.Result(), IDOK);
             EXPECT_EQ(dialog.Window(), nullptr);
             EXPECT_EQ(port, c.stored);
             continue;
         }
         ASSERT_EQ(boxes.boxes.size(), 1u) << "typing validates at once";
-        gktest::Click(GetDlgItem(dialog.Window(), IDOK));
+        gui_test::Click(GetDlgItem(dialog.Window(), IDOK));
         ASSERT_EQ(boxes.boxes.size(), 2u);
         for (const fakes::Box& box : boxes.boxes) {
             EXPECT_EQ(box.text, c.box);
@@ -153,18 +153,18 @@ TEST_F(AddEditDialogTest, KeyboardEditsValidateAsTheUserTypes) {
     const HWND field = Field(IDC_INTERNAL_PORT);
     SetFocus(field);
     SendMessageA(field, EM_SETSEL, 4, 4);
-    gktest::TypeChar(field, '5');  // 65535
+    gui_test::TypeChar(field, '5');  // 65535
     EXPECT_TRUE(boxes_.boxes.empty());
     EXPECT_EQ(dialog_.internalPort, 65535u);
 
-    gktest::TypeChar(field, '0');  // 655350
+    gui_test::TypeChar(field, '0');  // 655350
     ASSERT_EQ(boxes_.boxes.size(), 1u);
     EXPECT_EQ(boxes_.boxes[0].text, kRange);
 
     SetWindowTextA(field, "7");  // back to one digit without validating twice
     boxes_.boxes.clear();
     SendMessageA(field, EM_SETSEL, 1, 1);
-    gktest::TypeChar(field, '\b');  // the last digit erased
+    gui_test::TypeChar(field, '\b');  // the last digit erased
     ASSERT_EQ(boxes_.boxes.size(), 1u);
     EXPECT_EQ(boxes_.boxes[0].text, kPositive);
     EXPECT_NE(dialog_.Window(), nullptr);
@@ -173,21 +173,21 @@ TEST_F(AddEditDialogTest, KeyboardEditsValidateAsTheUserTypes) {
 
 TEST_F(AddEditDialogTest, AFailedFieldLeavesTheLaterFieldsAsTheyWere) {
     Open();
-    gktest::SetTextNotifying(Field(IDC_DESCRIPTION), "first");
+    gui_test::SetTextNotifying(Field(IDC_DESCRIPTION), "first");
     EXPECT_EQ(dialog_.description, L"first");
-    gktest::SetTextNotifying(Field(IDC_INTERNAL_PORT), "x");
+    gui_test::SetTextNotifying(Field(IDC_INTERNAL_PORT), "x");
     boxes_.boxes.clear();
 
     // The description changes, but the exchange stops at the port before it.
-    gktest::SetTextNotifying(Field(IDC_DESCRIPTION), "second");
-    gktest::SetTextNotifying(Field(IDC_INTERNAL_CLIENT), "192.0.2.20");
+    gui_test::SetTextNotifying(Field(IDC_DESCRIPTION), "second");
+    gui_test::SetTextNotifying(Field(IDC_INTERNAL_CLIENT), "192.0.2.20");
     ASSERT_EQ(boxes_.boxes.size(), 2u);
     EXPECT_EQ(boxes_.boxes[0].text, kPositive);
     EXPECT_EQ(GetFocus(), Field(IDC_INTERNAL_PORT)) << "the offending field, not the one typed in";
     EXPECT_EQ(dialog_.description, L"first");
     EXPECT_EQ(dialog_.internalClient, L"0.0.0.0");
 
-    gktest::SetTextNotifying(Field(IDC_INTERNAL_PORT), "81");
+    gui_test::SetTextNotifying(Field(IDC_INTERNAL_PORT), "81");
     EXPECT_EQ(dialog_.description, L"second");
     EXPECT_EQ(dialog_.internalClient, L"192.0.2.20");
     EXPECT_EQ(dialog_.internalPort, 81u);
@@ -196,9 +196,9 @@ TEST_F(AddEditDialogTest, AFailedFieldLeavesTheLaterFieldsAsTheyWere) {
 TEST_F(AddEditDialogTest, TextsAreStoredWholeAndUntrimmed) {
     Open();
     const std::string description = "  " + std::string(70000, 'x') + " 100% %s  ";
-    gktest::SetTextNotifying(Field(IDC_DESCRIPTION), description);
-    gktest::SetTextNotifying(Field(IDC_INTERNAL_CLIENT), " host ");
-    gktest::Click(Field(IDOK));
+    gui_test::SetTextNotifying(Field(IDC_DESCRIPTION), description);
+    gui_test::SetTextNotifying(Field(IDC_INTERNAL_CLIENT), " host ");
+    gui_test::Click(Field(IDOK));
     EXPECT_EQ(dialog_.Result(), IDOK);
     EXPECT_EQ(dialog_.description, ui::AnsiToWide(description));
     EXPECT_EQ(dialog_.internalClient, L" host ");
@@ -206,11 +206,11 @@ TEST_F(AddEditDialogTest, TextsAreStoredWholeAndUntrimmed) {
 
 TEST_F(AddEditDialogTest, RadioClicksSetTheProtocol) {
     Open();
-    gktest::Click(Field(IDC_UDP));
+    gui_test::Click(Field(IDC_UDP));
     EXPECT_EQ(dialog_.protocolFlag, 1);
     EXPECT_TRUE(Checked(IDC_UDP));
     EXPECT_FALSE(Checked(IDC_TCP));
-    gktest::Click(Field(IDC_TCP));
+    gui_test::Click(Field(IDC_TCP));
     EXPECT_EQ(dialog_.protocolFlag, 0);
     EXPECT_TRUE(Checked(IDC_TCP));
     EXPECT_FALSE(Checked(IDC_UDP));
@@ -249,8 +249,8 @@ TEST_F(AddEditDialogTest, EditModeLeavesOnlyTheInternalTargetEditable) {
         EXPECT_TRUE(IsWindowEnabled(Field(id)));
     }
     // The disabled fields still go through the exchange unchanged.
-    gktest::SetTextNotifying(Field(IDC_INTERNAL_PORT), "81");
-    gktest::Click(Field(IDOK));
+    gui_test::SetTextNotifying(Field(IDC_INTERNAL_PORT), "81");
+    gui_test::Click(Field(IDOK));
     EXPECT_EQ(dialog_.Result(), IDOK);
     EXPECT_EQ(dialog_.externalPort, 8080u);
     EXPECT_EQ(dialog_.description, L"web");
@@ -260,9 +260,9 @@ TEST_F(AddEditDialogTest, EditModeLeavesOnlyTheInternalTargetEditable) {
 
 TEST_F(AddEditDialogTest, CancelAfterInvalidInputClosesWithoutAnotherBox) {
     Open();
-    gktest::SetTextNotifying(Field(IDC_EXTERNAL_PORT), "abc");
+    gui_test::SetTextNotifying(Field(IDC_EXTERNAL_PORT), "abc");
     ASSERT_EQ(boxes_.boxes.size(), 1u);
-    gktest::Click(Field(IDCANCEL));
+    gui_test::Click(Field(IDCANCEL));
     EXPECT_EQ(dialog_.Window(), nullptr);
     EXPECT_EQ(dialog_.Result(), IDCANCEL);
     EXPECT_EQ(boxes_.boxes.size(), 1u);
@@ -271,12 +271,12 @@ TEST_F(AddEditDialogTest, CancelAfterInvalidInputClosesWithoutAnotherBox) {
 TEST(AddEditDialogModal, TypedValuesAndEnterEndTheModalRunWithOk) {
     fakes::MessageBoxRecorder boxes;
     CAddEditDlg dialog;
-    gktest::DialogDriver driver("Add Or Edit Server/Service", [](HWND window) {
+    gui_test::DialogDriver driver("Add Or Edit Server/Service", [](HWND window) {
         const HWND port = GetDlgItem(window, IDC_EXTERNAL_PORT);
         SetFocus(port);
         SendMessageA(port, EM_SETSEL, 0, -1);
-        gktest::PostKeys(port, "443");
-        gktest::PostKey(port, VK_RETURN);
+        gui_test::PostKeys(port, "443");
+        gui_test::PostKey(port, VK_RETURN);
     });
     EXPECT_EQ(dialog.DoModal(), IDOK);
     EXPECT_TRUE(driver.Ran());
@@ -287,8 +287,8 @@ TEST(AddEditDialogModal, TypedValuesAndEnterEndTheModalRunWithOk) {
 TEST(AddEditDialogModal, EscapeEndsTheModalRunWithCancel) {
     fakes::MessageBoxRecorder boxes;
     CAddEditDlg dialog;
-    gktest::DialogDriver driver("Add Or Edit Server/Service", [](HWND window) {
-        gktest::PostKey(GetDlgItem(window, IDC_DESCRIPTION), VK_ESCAPE);
+    gui_test::DialogDriver driver("Add Or Edit Server/Service", [](HWND window) {
+        gui_test::PostKey(GetDlgItem(window, IDC_DESCRIPTION), VK_ESCAPE);
     });
     EXPECT_EQ(dialog.DoModal(), IDCANCEL);
     EXPECT_TRUE(driver.Ran());

@@ -23,35 +23,35 @@ TEST_F(MappingCommandsTest, EveryWayOfFlippingACheckBoxAsksForTheOppositeStateOn
     for (const Case& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.how));
         const HTREEITEM item = Items().at(c.position);
-        ASSERT_EQ(ui::IsTreeItemChecked(tree_, item), c.checkedBefore);
+        ASSERT_EQ(ui::IsTreeItemChecked(Tree(), item), c.checkedBefore);
         FlipBy(c.how, item);
-        EXPECT_EQ(mappings_[c.position]->enableStates, std::vector<VARIANT_BOOL>{c.requested});
-        EXPECT_EQ(ui::IsTreeItemChecked(tree_, item), !c.checkedBefore);
-        EXPECT_EQ(TreeView_GetSelection(tree_), item);
+        EXPECT_EQ(router_->mapping(c.position).enableStates, std::vector<VARIANT_BOOL>{c.requested});
+        EXPECT_EQ(ui::IsTreeItemChecked(Tree(), item), !c.checkedBefore);
+        EXPECT_EQ(TreeView_GetSelection(Tree()), item);
     }
-    EXPECT_TRUE(boxes_->boxes.empty());
+    EXPECT_TRUE(boxes_.boxes.empty());
     // The records follow the router, so a rebuild shows the same marks.
-    SendMessageA(main_->Window(), WMU_REFILL_TREE, 0, 0);
-    for (const Case& c : cases) EXPECT_EQ(ui::IsTreeItemChecked(tree_, Items().at(c.position)), !c.checkedBefore);
+    SendMessageA(Window(), WMU_REFILL_TREE, 0, 0);
+    for (const Case& c : cases) EXPECT_EQ(ui::IsTreeItemChecked(Tree(), Items().at(c.position)), !c.checkedBefore);
 }
 
 TEST_F(MappingCommandsTest, AFailedEnableKeepsTheCheckMarkAsItWasWhateverTheInput) {
     Connect(kThree);
-    for (const auto& mapping : mappings_) mapping->enable.SetStanding(fakes::Fail(E_FAIL));
+    for (size_t i = 0; i < kThree.size(); ++i) router_->mapping(i).enable.SetStanding(fakes::Fail(E_FAIL));
     const Flip ways[] = {Flip::Click, Flip::DoubleClick, Flip::Space};
     for (size_t i = 0; i < std::size(ways); ++i) {
         SCOPED_TRACE(i);
         const HTREEITEM item = Items().at(i);
-        const bool before = ui::IsTreeItemChecked(tree_, item);
+        const bool before = ui::IsTreeItemChecked(Tree(), item);
         FlipBy(ways[i], item);
-        EXPECT_EQ(mappings_[i]->enableStates.size(), 1u);
-        ASSERT_EQ(boxes_->boxes.size(), i + 1) << "one box for one input";
-        const fakes::Box& last = boxes_->boxes.back();
+        EXPECT_EQ(router_->mapping(i).enableStates.size(), 1u);
+        ASSERT_EQ(boxes_.boxes.size(), i + 1) << "one box for one input";
+        const fakes::Box& last = boxes_.boxes.back();
         EXPECT_EQ(last.text, "Failure in changing state. :(");
         EXPECT_EQ(last.caption, "DARN!");
         EXPECT_EQ(last.type, static_cast<UINT>(MB_ICONERROR));
-        EXPECT_EQ(last.owner, main_->Window());
-        EXPECT_EQ(ui::IsTreeItemChecked(tree_, item), before) << "the router did not take the change";
+        EXPECT_EQ(last.owner, Window());
+        EXPECT_EQ(ui::IsTreeItemChecked(Tree(), item), before) << "the router did not take the change";
     }
 }
 
@@ -59,25 +59,25 @@ TEST_F(MappingCommandsTest, AFailedEnableKeepsTheCheckMarkAsItWasWhateverTheInpu
 TEST_F(MappingCommandsTest, ALabelClickSelectsAndADoubleClickEdits) {
     Connect(kThree);
     ClickAt(LabelPoint(Items().at(1)));
-    EXPECT_EQ(TreeView_GetSelection(tree_), Items().at(1));
-    EXPECT_TRUE(ui::IsTreeItemChecked(tree_, Items().at(1)));
+    EXPECT_EQ(TreeView_GetSelection(Tree()), Items().at(1));
+    EXPECT_TRUE(ui::IsTreeItemChecked(Tree(), Items().at(1)));
     for (const bool editEnabled : {true, false}) {
         SCOPED_TRACE(editEnabled);
-        EnableWindow(GetDlgItem(main_->Window(), IDC_EDIT), editEnabled);
+        EnableWindow(Item(IDC_EDIT), editEnabled);
         std::string client;
-        gktest::DialogDriver driver(kAddEditCaption, [&](HWND window) {
-            client = gktest::Text(GetDlgItem(window, IDC_INTERNAL_CLIENT));
-            gktest::Click(GetDlgItem(window, IDCANCEL));
+        gui_test::DialogDriver driver(kAddEditCaption, [&](HWND window) {
+            client = ui::WindowText(GetDlgItem(window, IDC_INTERNAL_CLIENT));
+            gui_test::Click(GetDlgItem(window, IDCANCEL));
         });
         ClickAt(LabelPoint(Items().at(editEnabled ? 2 : 0)), 2);
         EXPECT_EQ(driver.Ran(), editEnabled);
         EXPECT_EQ(client, editEnabled ? "192.0.2.12" : "");
         if (editEnabled) {
-            EXPECT_EQ(TreeView_GetSelection(tree_), Items().at(2));
+            EXPECT_EQ(TreeView_GetSelection(Tree()), Items().at(2));
         }
     }
-    for (const auto& mapping : mappings_) EXPECT_TRUE(mapping->enableStates.empty());
-    EXPECT_TRUE(boxes_->boxes.empty());
+    for (size_t i = 0; i < kThree.size(); ++i) EXPECT_TRUE(router_->mapping(i).enableStates.empty()) << i;
+    EXPECT_TRUE(boxes_.boxes.empty());
 }
 
 // The clipboard's text in one format (CF_TEXT or CF_UNICODETEXT) as the given string type.
@@ -123,33 +123,33 @@ TEST_F(MappingCommandsTest, KeysRunTheCommandsOfTheirButtons) {
         SCOPED_TRACE(c.name);
         Select(1);
         const std::string line = Lines().at(1);
-        const int resetsBefore = nat_.collection.enumerator.resets;
-        boxes_->boxes.clear();
-        boxes_->Answer(IDCANCEL);
-        const size_t enablesBefore = mappings_[1]->enableStates.size();
-        const bool checkedBefore = ui::IsTreeItemChecked(tree_, Items().at(1));
-        const HWND disabled = c.disabled ? GetDlgItem(main_->Window(), c.disabled) : nullptr;
+        const int resetsBefore = router_->collection().enumerator.resets;
+        boxes_.boxes.clear();
+        boxes_.Answer(IDCANCEL);
+        const size_t enablesBefore = router_->mapping(1).enableStates.size();
+        const bool checkedBefore = ui::IsTreeItemChecked(Tree(), Items().at(1));
+        const HWND disabled = c.disabled ? Item(c.disabled) : nullptr;
         if (disabled) EnableWindow(disabled, FALSE);
-        PressKey(GetDlgItem(main_->Window(), c.focus), c.key, 0, c.held);
+        PressKey(Item(c.focus), c.key, 0, c.held);
         if (disabled) EnableWindow(disabled, TRUE);
-        EXPECT_EQ(mappings_[1]->enableStates.size() - enablesBefore, c.flips);
-        EXPECT_EQ(ui::IsTreeItemChecked(tree_, Items().at(1)), checkedBefore != (c.flips == 1));
-        EXPECT_EQ(nat_.collection.enumerator.resets - resetsBefore, c.refreshes);
-        ASSERT_EQ(boxes_->boxes.size(), c.boxes);
+        EXPECT_EQ(router_->mapping(1).enableStates.size() - enablesBefore, c.flips);
+        EXPECT_EQ(ui::IsTreeItemChecked(Tree(), Items().at(1)), checkedBefore != (c.flips == 1));
+        EXPECT_EQ(router_->collection().enumerator.resets - resetsBefore, c.refreshes);
+        ASSERT_EQ(boxes_.boxes.size(), c.boxes);
         if (c.boxes) {
-            EXPECT_EQ(boxes_->boxes[0].text,
+            EXPECT_EQ(boxes_.boxes[0].text,
                       "Are you sure that you want to delete this port mapping?\r\n\r\n[" + line + "]\r\n");
         }
-        EXPECT_TRUE(nat_.collection.removeCalls.empty());
+        EXPECT_TRUE(router_->collection().removeCalls.empty());
     }
-    ASSERT_TRUE(ui::CopyTextToClipboard(main_->Window(), L"before"));
+    ASSERT_TRUE(ui::CopyTextToClipboard(Window(), L"before"));
     Select(2);
-    PressKey(tree_, 'C', VK_CONTROL);
+    PressKey(Tree(), 'C', VK_CONTROL);
     EXPECT_EQ(ClipboardText<std::string>(CF_TEXT), Lines().at(2));
-    EXPECT_EQ(ClipboardText<std::wstring>(CF_UNICODETEXT), ui::TreeItemText(tree_, Items().at(2)));
-    PressKey(tree_, VK_RETURN);
-    EXPECT_FALSE(IsWindow(main_->Window()));
-    EXPECT_EQ(main_->Result(), IDOK);
+    EXPECT_EQ(ClipboardText<std::wstring>(CF_UNICODETEXT), ui::TreeItemText(Tree(), Items().at(2)));
+    PressKey(Tree(), VK_RETURN);
+    EXPECT_FALSE(IsWindow(Window()));
+    EXPECT_EQ(dialog_->Result(), IDOK);
 }
 
 // A popup menu's items: "-" before a disabled one, "*" before the default one.
@@ -180,10 +180,15 @@ TEST_F(MappingCommandsTest, TheListsMenuOffersWhatTheButtonsAllowAndRunsIt) {
         size_t flips;
     };
     const Case cases[] = {
-        {"right-click on a line", 0, 1, 0, "*&Edit...|D&isable|&Delete|&Copy|-|-E&xport List...|I&mport List...", 2, 0, 1, 0},
-        {"Shift+F10", VK_F10, 2, 0, "*&Edit...|E&nable|&Delete|&Copy|-|-E&xport List...|I&mport List...", 1, 0, 0, 1},
-        {"Menu key, Edit disabled", VK_APPS, 0, IDC_EDIT, "-*&Edit...|D&isable|&Delete|&Copy|-|-E&xport List...|I&mport List...", -1, 0, 0, 0},
-        {"right-click off the lines", 0, -1, 0, "&Refresh|&Add...|-|-E&xport List...|I&mport List...", 0, 1, 0, 0},
+        {"right-click on a line", 0, 1, 0, "*&Edit...|D&isable|&Delete|&Copy|-|E&xport List...|I&mport List...", 2, 0, 1,
+         0},
+        {"Shift+F10", VK_F10, 2, 0, "*&Edit...|E&nable|&Delete|&Copy|-|E&xport List...|I&mport List...", 1, 0, 0, 1},
+        {"Menu key, Edit disabled", VK_APPS, 0, IDC_EDIT,
+         "-*&Edit...|D&isable|&Delete|&Copy|-|E&xport List...|I&mport List...", -1, 0, 0, 0},
+        // While the list is read, the Refresh button is disabled, and the list's file waits.
+        {"Menu key, Refresh disabled", VK_APPS, 0, IDC_REFRESH,
+         "*&Edit...|D&isable|&Delete|&Copy|-|-E&xport List...|-I&mport List...", -1, 0, 0, 0},
+        {"right-click off the lines", 0, -1, 0, "&Refresh|&Add...|-|E&xport List...|I&mport List...", 0, 1, 0, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -192,13 +197,13 @@ TEST_F(MappingCommandsTest, TheListsMenuOffersWhatTheButtonsAllowAndRunsIt) {
         const RECT text = TextRect(Items().at(position));
         POINT at = c.key ? POINT{text.left, text.bottom} : LabelPoint(Items().at(position));
         if (c.line < 0) at.y = text.bottom + 40;
-        const int resetsBefore = nat_.collection.enumerator.resets;
-        const bool checkedBefore = ui::IsTreeItemChecked(tree_, Items().at(position));
-        boxes_->boxes.clear();
-        boxes_->Answer(IDCANCEL);
+        const int resetsBefore = router_->collection().enumerator.resets;
+        const bool checkedBefore = ui::IsTreeItemChecked(Tree(), Items().at(position));
+        boxes_.boxes.clear();
+        boxes_.Answer(IDCANCEL);
         std::string items;
         RECT popup{};
-        gktest::DialogDriver driver("", [&](HWND window) {
+        gui_test::DialogDriver driver("", [&](HWND window) {
             const auto menu = reinterpret_cast<HMENU>(SendMessageA(window, MN_GETHMENU, 0, 0));
             items = MenuItems(menu);
             GetWindowRect(window, &popup);
@@ -208,72 +213,72 @@ TEST_F(MappingCommandsTest, TheListsMenuOffersWhatTheButtonsAllowAndRunsIt) {
                 return;
             }
             SetCursorPos((item.left + item.right) / 2, (item.top + item.bottom) / 2);
-            std::vector<INPUT> click = gktest::MouseClicks(1);
+            std::vector<INPUT> click = gui_test::MouseClicks(1);
             SendInput(2, click.data(), sizeof(INPUT));
-        }, gktest::DialogDriver::kMenu);
-        if (c.disabled) EnableWindow(GetDlgItem(main_->Window(), c.disabled), FALSE);
+        }, gui_test::DialogDriver::kMenu);
+        if (c.disabled) EnableWindow(Item(c.disabled), FALSE);
         if (c.key) {
-            PressKey(tree_, c.key, c.key == VK_F10 ? VK_SHIFT : 0);
+            PressKey(Tree(), c.key, c.key == VK_F10 ? VK_SHIFT : 0);
         } else {
             ClickAt(at, 1, true);
         }
-        if (c.disabled) EnableWindow(GetDlgItem(main_->Window(), c.disabled), TRUE);
+        if (c.disabled) EnableWindow(Item(c.disabled), TRUE);
         ASSERT_TRUE(driver.Ran());
         EXPECT_EQ(items, c.items);
-        ClientToScreen(tree_, &at);
+        ClientToScreen(Tree(), &at);
         EXPECT_EQ(popup.left, at.x);
         EXPECT_EQ(popup.top, at.y);
         if (c.line >= 0) {
-            EXPECT_EQ(TreeView_GetSelection(tree_), Items().at(position));
+            EXPECT_EQ(TreeView_GetSelection(Tree()), Items().at(position));
         }
-        EXPECT_EQ(nat_.collection.enumerator.resets - resetsBefore, c.refreshes);
-        EXPECT_EQ(boxes_->boxes.size(), c.boxes);
-        EXPECT_EQ(mappings_[position]->enableStates.size(), c.flips);
-        EXPECT_EQ(ui::IsTreeItemChecked(tree_, Items().at(position)), checkedBefore != (c.flips == 1));
+        EXPECT_EQ(router_->collection().enumerator.resets - resetsBefore, c.refreshes);
+        EXPECT_EQ(boxes_.boxes.size(), c.boxes);
+        EXPECT_EQ(router_->mapping(position).enableStates.size(), c.flips);
+        EXPECT_EQ(ui::IsTreeItemChecked(Tree(), Items().at(position)), checkedBefore != (c.flips == 1));
     }
     // While a command runs (here with its box open), the menu offers nothing.
     std::string items;
-    boxes_->whileOpen = [&](const fakes::Box&) {
-        gktest::DialogDriver driver("", [&](HWND window) {
+    boxes_.whileOpen = [&](const fakes::Box&) {
+        gui_test::DialogDriver driver("", [&](HWND window) {
             items = MenuItems(reinterpret_cast<HMENU>(SendMessageA(window, MN_GETHMENU, 0, 0)));
             EndMenu();
-        }, gktest::DialogDriver::kMenu);
+        }, gui_test::DialogDriver::kMenu);
         ClickAt(LabelPoint(Items().at(0)), 1, true);
     };
-    boxes_->Answer(IDCANCEL);
+    boxes_.Answer(IDCANCEL);
     Select(0);
-    Press(IDC_DELETE);
+    Click(IDC_DELETE);
     EXPECT_EQ(items, "-*&Edit...|-D&isable|-&Delete|-&Copy|-|-E&xport List...|-I&mport List...");
 }
 
 // While a menu is open its keys are the menu's: Delete and F5 there run no command, then or after.
 TEST_F(MappingCommandsTest, WhileAMenuIsOpenItsKeysAreTheMenus) {
     Connect(kThree);
-    boxes_->Answer(IDCANCEL);
+    boxes_.Answer(IDCANCEL);
     // The list's menu (from the Menu key, Shift+F10) and the system menu (Alt+Space), each opened by
     // its whole stroke, so that no modifier is held when the menu's keys come. From the keyboard, the
     // system menu leaves menu mode at the second Escape.
     struct Case { const char* name; std::vector<INPUT> opener; WORD key; size_t escapes; };
-    for (const Case& c : {Case{"Menu key, Delete", gktest::KeyStroke(VK_APPS), VK_DELETE, 1},
-                          Case{"Shift+F10, F5", gktest::KeyStroke(VK_F10, {VK_SHIFT}), VK_F5, 1},
-                          Case{"Alt+Space, F5", gktest::KeyStroke(VK_SPACE, {VK_MENU}), VK_F5, 2}}) {
+    for (const Case& c : {Case{"Menu key, Delete", gui_test::KeyStroke(VK_APPS), VK_DELETE, 1},
+                          Case{"Shift+F10, F5", gui_test::KeyStroke(VK_F10, {VK_SHIFT}), VK_F5, 1},
+                          Case{"Alt+Space, F5", gui_test::KeyStroke(VK_SPACE, {VK_MENU}), VK_F5, 2}}) {
         SCOPED_TRACE(c.name);
         Select(1);
-        boxes_->boxes.clear();
-        const int resetsBefore = nat_.collection.enumerator.resets;
-        gktest::DialogDriver driver("", [&](HWND) {
-            std::vector<INPUT> keys = gktest::KeyStroke(c.key);
-            const std::vector<INPUT> escape = gktest::KeyStroke(VK_ESCAPE);
+        boxes_.boxes.clear();
+        const int resetsBefore = router_->collection().enumerator.resets;
+        gui_test::DialogDriver driver("", [&](HWND) {
+            std::vector<INPUT> keys = gui_test::KeyStroke(c.key);
+            const std::vector<INPUT> escape = gui_test::KeyStroke(VK_ESCAPE);
             for (size_t i = 0; i < c.escapes; ++i) keys.insert(keys.end(), escape.begin(), escape.end());
             SendInput(static_cast<UINT>(keys.size()), keys.data(), sizeof(INPUT));
-        }, gktest::DialogDriver::kMenu);
-        SetForegroundWindow(main_->Window());
-        SetFocus(tree_);
-        gktest::DeliverInput(main_->Window(), c.opener);
+        }, gui_test::DialogDriver::kMenu);
+        SetForegroundWindow(Window());
+        SetFocus(Tree());
+        gui_test::DeliverInput(Window(), c.opener);
         ASSERT_TRUE(driver.Ran());
-        EXPECT_EQ(nat_.collection.enumerator.resets - resetsBefore, 0);
-        EXPECT_TRUE(boxes_->boxes.empty());
-        ASSERT_TRUE(IsWindow(main_->Window()));
+        EXPECT_EQ(router_->collection().enumerator.resets - resetsBefore, 0);
+        EXPECT_TRUE(boxes_.boxes.empty());
+        ASSERT_TRUE(IsWindow(Window()));
     }
 }
 
