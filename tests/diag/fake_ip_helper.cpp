@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "ui/system_library.h"
+
 namespace fake_ip_helper {
 namespace {
 
@@ -13,8 +15,23 @@ HMODULE FakeModule() { return reinterpret_cast<HMODULE>(static_cast<uintptr_t>(0
 const std::vector<std::string> ALL_EXPORTS = {
     "GetAdaptersInfo",  "GetIfTable",        "GetTcpTable",       "GetUdpTable",
     "GetUdpStatistics", "GetTcpStatistics",  "GetIcmpStatistics", "GetIpStatistics",
-    "GetNetworkParams", "GetPerAdapterInfo", "SetIpTTL",
+    "GetNetworkParams", "GetPerAdapterInfo", "SetIpTTL",          "GetExtendedTcpTable",
+    "GetExtendedUdpTable",
 };
+// Answered by the system's own library: the test's sockets are real.
+const std::vector<std::string> SOCKET_TABLES = {"GetTcpTable", "GetUdpTable", "GetExtendedTcpTable", "GetExtendedUdpTable"};
+
+FARPROC SystemExport(const char* name) {
+    static const HMODULE system = ui::LoadSystemLibrary("iphlpapi.dll");
+    return system ? ::GetProcAddress(system, name) : nullptr;
+}
+
+bool Holds(const std::vector<std::string>& names, const std::string& name) {
+    for (const std::string& candidate : names) {
+        if (candidate == name) return true;
+    }
+    return false;
+}
 
 // Non-null stand-in for exports that the program never calls.
 void UnusedExport() {}
@@ -74,12 +91,11 @@ HMODULE ScopedFakeIpHelper::LoadLibraryHook(const char* name) {
 
 FARPROC ScopedFakeIpHelper::GetProcAddressHook(HMODULE module, const char* name) {
     active->requestedNames_.push_back(name);
-    bool exported = false;
-    for (const std::string& candidate : active->exports_) exported = exported || candidate == name;
-    if (module != active->module_ || !exported) return nullptr;
+    if (module != active->module_ || !Holds(active->exports_, name)) return nullptr;
     const std::string wanted = name;
     if (wanted == "GetAdaptersInfo")
         return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&GetAdaptersInfoHook));
+    if (Holds(SOCKET_TABLES, wanted)) return SystemExport(name);
     return reinterpret_cast<FARPROC>(&UnusedExport);
 }
 
