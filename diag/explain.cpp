@@ -195,8 +195,9 @@ std::vector<OwnAddress> OwnAddresses(const IP_ADAPTER_INFO* adapters) {
 
 // The entry of the address among this computer's; none for 0.0.0.0, which stands for no address.
 const OwnAddress* OwnEntryOf(uint32_t address, const std::vector<OwnAddress>& own) {
+    if (address == 0) return nullptr;
     for (const OwnAddress& entry : own) {
-        if (address != 0 && entry.address == address) return &entry;
+        if (entry.address == address) return &entry;
     }
     return nullptr;
 }

@@ -1,7 +1,6 @@
 #include "diag/listeners.h"
 
 #include <winsock2.h>
-#include <ws2ipdef.h>
 #include <iphlpapi.h>
 
 #include <algorithm>
