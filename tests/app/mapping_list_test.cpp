@@ -104,47 +104,35 @@ TEST(MappingTip, ShowsTheWholeRecordThenItsVerdicts) {
 }
 
 // A socket of this process on a port the system picks, listening where it is TCP.
-class BoundSocket {
-public:
-    BoundSocket(int type, u_long address) : socket_(socket(AF_INET, type, 0)) {
-        sockaddr_in at{};
+struct BoundSocket {
+    SOCKET handle;
+    sockaddr_in at{};
+    BoundSocket(int type, u_long address) : handle(socket(AF_INET, type, 0)) {
         at.sin_family = AF_INET;
         at.sin_addr.s_addr = htonl(address);
         int size = sizeof at;
-        if (bind(socket_, reinterpret_cast<sockaddr*>(&at), size) != 0 || (type == SOCK_STREAM && listen(socket_, 1) != 0) ||
-            getsockname(socket_, reinterpret_cast<sockaddr*>(&at), &size) != 0)
-            ADD_FAILURE() << "socket error " << WSAGetLastError();
-        port = ntohs(at.sin_port);
+        EXPECT_TRUE(bind(handle, reinterpret_cast<sockaddr*>(&at), size) == 0 &&
+                    (type == SOCK_DGRAM || listen(handle, 1) == 0) &&
+                    getsockname(handle, reinterpret_cast<sockaddr*>(&at), &size) == 0)
+            << WSAGetLastError();
     }
-    ~BoundSocket() { closesocket(socket_); }
-    BoundSocket(const BoundSocket&) = delete;
-    BoundSocket& operator=(const BoundSocket&) = delete;
-
-    uint16_t port = 0;
-
-private:
-    SOCKET socket_;
+    ~BoundSocket() { closesocket(handle); }
+    std::wstring Port() const { return std::to_wstring(ntohs(at.sin_port)); }
 };
 
-// The tables come from the platform (Wine names no owner of its own programs' sockets): the
-// exports decide which ones the binding finds.
+// The tables are the platform's (Wine names no owner of its programs' sockets), found through every
+// export, through the older ones alone (no owners) or none.
 TEST(MappingTip, SaysWhatListensOnTheMappedPortOfThisComputer) {
     WSADATA winsock;
     ASSERT_EQ(WSAStartup(MAKEWORD(2, 2), &winsock), 0);
     const BoundSocket loopback(SOCK_STREAM, INADDR_LOOPBACK), all(SOCK_STREAM, INADDR_ANY), udp(SOCK_DGRAM, INADDR_ANY);
-    const uint16_t closed = BoundSocket(SOCK_STREAM, INADDR_ANY).port;
-    const std::wstring tcp = L" on TCP port ";
-    const struct {
-        const wchar_t* protocol;
-        uint16_t port;
-        std::wstring says;
-    } mappings[] = {
-        {L"TCP", all.port, L" listens" + tcp + std::to_wstring(all.port) + L" here."},
-        {L"tcp", loopback.port, tcp + std::to_wstring(loopback.port) + L" on 127.0.0.1, a loopback address, where the router cannot reach it."},
-        {L"UDP", udp.port, L" has UDP port " + std::to_wstring(udp.port) + L" open here."},
-        {L"TCP", closed, L"No program on this computer listens" + tcp + std::to_wstring(closed) + L" now;"},
+    const std::wstring closed = BoundSocket(SOCK_STREAM, INADDR_ANY).Port();
+    const std::vector<std::wstring> mappings[] = {
+        {L"TCP", all.Port(), L" listens on TCP port " + all.Port() + L" here."},
+        {L"tcp", loopback.Port(), L"TCP port " + loopback.Port() + L" on 127.0.0.1, a loopback address, where the router cannot reach it."},
+        {L"UDP", udp.Port(), L" has UDP port " + udp.Port() + L" open here."},
+        {L"TCP", closed, L"No program on this computer listens on TCP port " + closed + L" now;"},
     };
-    // Every export; the older tables alone, without owners; no table at all.
     const std::vector<std::string> older = {"GetAdaptersInfo", "GetTcpTable", "GetUdpTable"}, none = {"GetAdaptersInfo"};
     for (const auto& exports : {std::vector<std::string>{}, older, none}) {
         fake_ip_helper::ScopedFakeIpHelper fake;
@@ -152,15 +140,15 @@ TEST(MappingTip, SaysWhatListensOnTheMappedPortOfThisComputer) {
         if (!exports.empty()) fake.SetExports(exports);
         HostNetworkInfo info;
         info.LoadAdapters();
-        for (const auto& m : mappings) {
-            SCOPED_TRACE(testing::Message() << ui::WideToAnsi(m.protocol) << " " << m.port << " with " << exports.size() << " exports");
-            const std::wstring tip = MappingTip(Mapping(m.protocol, L"", 8080, L"192.0.2.20", m.port, L"web"), info.Adapters());
-            const std::wstring says = exports == none ? L"so Gatekeel cannot tell whether a program " : m.says;
+        for (const std::vector<std::wstring>& m : mappings) {
+            SCOPED_TRACE(ui::WideToAnsi(m[0] + L" " + m[1]) + " with " + std::to_string(exports.size()) + " exports");
+            const std::wstring tip = MappingTip(Mapping(m[0], L"", 1, L"192.0.2.20", std::stoi(m[1]), L"web"), info.Adapters());
+            const std::wstring says = exports == none ? L"so Gatekeel cannot tell whether a program " : m[2];
             EXPECT_NE(tip.find(says), std::wstring::npos) << ui::WideToAnsi(tip);
         }
         // Another device's mapping gets no listening verdict.
-        const std::wstring tip = MappingTip(Mapping(L"TCP", L"", 8080, L"192.0.2.21", all.port, L"web"), info.Adapters());
-        EXPECT_EQ(tip.find(L"port " + std::to_wstring(all.port) + L" here"), std::wstring::npos) << ui::WideToAnsi(tip);
+        const std::wstring tip = MappingTip(Mapping(L"TCP", L"", 1, L"192.0.2.21", std::stoi(all.Port()), L"web"), info.Adapters());
+        EXPECT_EQ(tip.find(L" here."), std::wstring::npos) << ui::WideToAnsi(tip);
     }
     WSACleanup();
 }

@@ -67,13 +67,11 @@ std::string ExternalTip(const char* external) { return ExplainExternalAddress(ex
 
 constexpr uint32_t kAll = 0, kLoopback = 0x7F000001, kClient = 0xC0A80114, kOther = 0xC0A8011E;  // 192.168.1.20 and .30
 
-Listener At(uint32_t address, DWORD pid = 1234, const wchar_t* program = L"nginx.exe", uint16_t port = 80) {
-    return {address, false, port, pid, program};
-}
+Listener At(uint32_t address, DWORD pid = 1234, const wchar_t* program = L"nginx.exe") { return {address, false, 80, pid, program}; }
 
 // The listening verdict of a mapping over the LAN adapter, or "(none)" where it gets none.
-std::string ListenTip(std::vector<Listener> rows, const char* protocol = "TCP", int32_t port = 80,
-                      const char* client = "192.168.1.20", bool delivered = true) {
+std::string ListenTip(const char* protocol, std::vector<Listener> rows, bool delivered = true, int32_t port = 80,
+                      const char* client = "192.168.1.20") {
     const std::vector<IP_ADAPTER_INFO> lan = AdapterList({kLan});
     const std::optional<ListeningQuery> query = ListeningQueryOf(protocol, port, client, Head(lan));
     return query ? ui::WideToAnsi(ExplainListening(*query, {delivered, std::move(rows)})) : "(none)";
@@ -81,8 +79,6 @@ std::string ListenTip(std::vector<Listener> rows, const char* protocol = "TCP", 
 
 SsdpFacts Queried(DWORD state) { return {false, state, ERROR_ACCESS_DENIED, "Access is denied.", true}; }
 
-constexpr const char* kTcpHere = "nginx.exe (process 1234) listens on TCP port 80 here.";
-constexpr const char* kUdpHere = "nginx.exe (process 1234) has UDP port 3074 open here.";
 constexpr const char* kMust = "The program must listen on 192.168.1.20 or on all addresses.";
 constexpr const char* kStoppedQueried = "The SSDP Discovery service is stopped, and without it Windows finds no router; "
                                         "an administrator can start it: run Gatekeel as administrator and press the SSDP button.";
@@ -169,37 +165,33 @@ TEST(Explain, EachTipSaysWhatItsRecordsMean) {
         {"no router: a bridge", NoRouterTip(kRunning, {kHyperV}), {"IGD version 1"}, {"SSDP", "virtual"}},
         {"no router: no adapters", NoRouterTip(kRunning, {}, {AdapterQuery::NoAdapters, 0}), {"no network adapter"}, {"IGD"}},
         {"no router: the adapters out of sight", NoRouterTip(kRunning, {}, {AdapterQuery::Failed, 31}), {"(error 31)", "IGD"}},
-        {"TCP on all addresses", ListenTip({At(kAll)}), {kTcpHere}},
-        {"tcp on the client's address", ListenTip({At(kClient)}, "tcp"), {kTcpHere}},
-        {"TCP on loopback only", ListenTip({At(kLoopback)}),
-         {"nginx.exe (process 1234) listens on TCP port 80 on 127.0.0.1, a loopback address, where the router cannot reach it.", kMust}},
-        {"TCP on another address", ListenTip({At(kOther)}),
+        {"TCP on all addresses", ListenTip("TCP", {At(kAll)}), {"nginx.exe (process 1234) listens on TCP port 80 here."}},
+        {"tcp on the client's address", ListenTip("tcp", {At(kClient)}), {"nginx.exe (process 1234) listens on TCP port 80 here."}},
+        {"TCP on loopback only", ListenTip("TCP", {At(kLoopback)}),
+         {"listens on TCP port 80 on 127.0.0.1, a loopback address, where the router cannot reach it.", kMust}},
+        {"TCP on another address", ListenTip("TCP", {At(kOther)}),
          {"on 192.168.1.30, another address of this computer, but the router forwards to 192.168.1.20.", kMust}},
-        {"TCP: none on the port", ListenTip({At(kAll, 1234, L"nginx.exe", 81)}),
+        {"TCP: none on the port", ListenTip("TCP", {{kAll, false, 81, 1, L"x.exe"}}),
          {"No program on this computer listens on TCP port 80 now; until one does, the router forwards to a closed port."}},
-        {"TCP table missing", ListenTip({At(kAll)}, "TCP", 80, "192.168.1.20", false),
-         {"Windows did not deliver its list of TCP listeners, so Gatekeel cannot tell whether a program listens on TCP port 80 here."},
-         {"nginx"}},
-        {"UDP on all addresses", ListenTip({At(kAll, 1234, L"nginx.exe", 3074)}, "UDP", 3074), {kUdpHere}},
-        {"Udp on the client's address", ListenTip({At(kClient, 1234, L"nginx.exe", 3074)}, "Udp", 3074), {kUdpHere}},
-        {"UDP on loopback only", ListenTip({At(kLoopback, 1234, L"nginx.exe", 3074)}, "UDP", 3074),
-         {"has UDP port 3074 open on 127.0.0.1, a loopback address", kMust}},
-        {"UDP on another address", ListenTip({At(kOther, 1234, L"nginx.exe", 3074)}, "UDP", 3074),
-         {"has UDP port 3074 open on 192.168.1.30, another address"}},
-        {"UDP: none", ListenTip({}, "UDP", 3074), {"No program on this computer has UDP port 3074 open now"}},
-        {"UDP table missing", ListenTip({}, "UDP", 3074, "192.168.1.20", false), {"list of open UDP ports, so Gatekeel cannot tell"}},
-        {"a program without a name", ListenTip({At(kAll, 1234, L"")}), {"A program (process 1234) listens on TCP port 80 here."}},
-        {"the System process", ListenTip({At(kAll, 4, L"System")}), {"Windows itself listens on TCP port 80 here."}, {"System", "process"}},
-        {"an owner unknown", ListenTip({At(kAll, 0, L"")}), {"A program listens on TCP port 80 here."}, {"process"}},
-        {"a listener on the client beats one on loopback", ListenTip({At(kLoopback, 7, L"a.exe"), At(kAll, 8, L"b.exe")}),
-         {"b.exe (process 8) listens"}, {"a.exe", "loopback"}},
-        {"IPv6 alone", ListenTip({{0, true, 80, 1234, L"java.exe"}}),
-         {"java.exe (process 1234) listens on TCP port 80 on all IPv6 addresses (::); the router forwards over IPv4 to "
-          "192.168.1.20, which reaches it only if that socket takes IPv4 as well"}},
-        {"another protocol", ListenTip({At(kAll)}, "SCTP"), {"(none)"}},
-        {"another device", ListenTip({At(kAll)}, "TCP", 80, "192.168.1.30"), {"(none)"}},
-        {"port 0", ListenTip({At(kAll, 1234, L"nginx.exe", 0)}, "TCP", 0), {"(none)"}},
-        {"past the last port", ListenTip({}, "TCP", 65536), {"(none)"}},
+        {"TCP table missing", ListenTip("TCP", {At(kAll)}, false),
+         {"Windows did not deliver its list of TCP listeners, so Gatekeel cannot tell whether a program listens on TCP port 80 here."}},
+        {"UDP on all addresses", ListenTip("UDP", {At(kAll)}), {"nginx.exe (process 1234) has UDP port 80 open here."}},
+        {"Udp on the client's address", ListenTip("Udp", {At(kClient)}), {"has UDP port 80 open here."}},
+        {"UDP on loopback only", ListenTip("UDP", {At(kLoopback)}), {"has UDP port 80 open on 127.0.0.1, a loopback address", kMust}},
+        {"UDP on another address", ListenTip("UDP", {At(kOther)}), {"has UDP port 80 open on 192.168.1.30, another address"}},
+        {"UDP: none", ListenTip("UDP", {}), {"No program on this computer has UDP port 80 open now"}},
+        {"UDP table missing", ListenTip("UDP", {}, false), {"list of open UDP ports, so Gatekeel cannot tell"}},
+        {"no name", ListenTip("TCP", {At(kAll, 1234, L"")}), {"A program (process 1234) listens on TCP port 80 here."}},
+        {"the System process", ListenTip("TCP", {At(kAll, 4, L"System")}), {"Windows itself listens on TCP port 80 here."},
+         {"System", "process"}},
+        {"owner unknown", ListenTip("TCP", {At(kAll, 0, L"")}), {"A program listens on TCP port 80 here."}, {"process"}},
+        {"the client's listener before loopback's", ListenTip("TCP", {At(kLoopback, 7, L"a.exe"), At(kAll, 8, L"b.exe")}),
+         {"b.exe (process 8) listens"}, {"a.exe"}},
+        {"IPv6 alone", ListenTip("TCP", {{0, true, 80, 1234, L"java.exe"}}),
+         {"java.exe (process 1234) listens on TCP port 80 on all IPv6 addresses (::); the router forwards over IPv4 to 192.168.1.20"}},
+        {"another protocol", ListenTip("SCTP", {At(kAll)}), {"(none)"}},
+        {"another device", ListenTip("TCP", {At(kAll)}, true, 80, "192.168.1.30"), {"(none)"}},
+        {"past the last port", ListenTip("TCP", {}, true, 65536), {"(none)"}},
         {"0.0.0.0 is no address of this computer", ExplainInternalClient("0.0.0.0", Head(unaddressed)),
          {"on none of this computer's subnets"}, {"is this computer"}},
         {"service stopped, its state read alone", ExplainSsdp(Queried(SERVICE_STOPPED)),

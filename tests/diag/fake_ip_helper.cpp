@@ -1,5 +1,6 @@
 #include "tests/diag/fake_ip_helper.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "ui/system_library.h"
@@ -21,16 +22,8 @@ const std::vector<std::string> ALL_EXPORTS = {
 // Answered by the system's own library: the test's sockets are real.
 const std::vector<std::string> SOCKET_TABLES = {"GetTcpTable", "GetUdpTable", "GetExtendedTcpTable", "GetExtendedUdpTable"};
 
-FARPROC SystemExport(const char* name) {
-    static const HMODULE system = ui::LoadSystemLibrary("iphlpapi.dll");
-    return system ? ::GetProcAddress(system, name) : nullptr;
-}
-
 bool Holds(const std::vector<std::string>& names, const std::string& name) {
-    for (const std::string& candidate : names) {
-        if (candidate == name) return true;
-    }
-    return false;
+    return std::find(names.begin(), names.end(), name) != names.end();
 }
 
 // Non-null stand-in for exports that the program never calls.
@@ -95,7 +88,8 @@ FARPROC ScopedFakeIpHelper::GetProcAddressHook(HMODULE module, const char* name)
     const std::string wanted = name;
     if (wanted == "GetAdaptersInfo")
         return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&GetAdaptersInfoHook));
-    if (Holds(SOCKET_TABLES, wanted)) return SystemExport(name);
+    static const HMODULE system = ui::LoadSystemLibrary("iphlpapi.dll");
+    if (Holds(SOCKET_TABLES, wanted)) return system ? ::GetProcAddress(system, name) : nullptr;
     return reinterpret_cast<FARPROC>(&UnusedExport);
 }
 
