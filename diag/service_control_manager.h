@@ -1,7 +1,8 @@
 #pragma once
 // Opens the Service Control Manager and one named service for the whole life of
-// the object, reads its status, starts or stops it with a bounded wait, and keeps
-// the last failure's code with the system's own text for it.
+// the object (where all access is refused, for querying its status only), reads its
+// status, starts or stops it with a bounded wait, and keeps the last failure's code
+// with the system's own text for it.
 #include <windows.h>
 
 #include <cstdint>

@@ -73,15 +73,13 @@ listener_listens() {
   [[ $LISTENER_PORT =~ ^[0-9]+$ ]] && [ -n "$(ip netns exec "$GK_NS_HOST" ss -Hltn "sport = :$LISTENER_PORT")" ]
 }
 
-listener_gone() { ! listener_listens; }
-
 # Ends and reaps the listener; fails while its port still listens.
 stop_listener() {
   [ -n "${LISTENER_PID:-}" ] || return 0
   gk_stop_pid "$LISTENER_PID" "$GK_LAB_GRACE_S" || true
   wait "$LISTENER_PID" 2>/dev/null || true
   LISTENER_PID=
-  gk_wait_until 120 listener_gone
+  gk_wait_until 120 eval '! listener_listens'
 }
 
 scenario_refresh() {
