@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <optional>
 
 #include "diag/explain.h"
 #include "res/resource.h"
@@ -58,11 +59,21 @@ std::wstring RecordLines(const PortMapping& mapping, const TipTexts& texts) {
     return text + L"Router's external address: " + texts.external + kEol;
 }
 
+// Where the mapping leads to this computer, whether a program there receives what the router
+// forwards: the socket tables are read now.
+std::wstring ListeningVerdict(const PortMapping& mapping, const IP_ADAPTER_INFO* adapters) {
+    const std::optional<ListeningQuery> query = ListeningQueryOf(
+        ui::WideToAnsi(mapping.protocol), mapping.internalPort, ui::WideToAnsi(mapping.internalClient), adapters);
+    if (!query) return {};
+    return kEol + ExplainListening(*query, ReadListeners(query->transport, query->port));
+}
+
 // What the record means. Addresses are ASCII; the verdicts show no other text of the router's.
 std::wstring Verdicts(const PortMapping& mapping, const IP_ADAPTER_INFO* adapters) {
     const std::string external = ui::WideToAnsi(mapping.externalIPAddress);
     std::wstring text = kEol + ui::AnsiToWide(ExplainExternalAddress(external, static_cast<uint32_t>(mapping.externalPort)));
     text += kEol + ui::AnsiToWide(ExplainInternalClient(ui::WideToAnsi(mapping.internalClient), adapters));
+    text += ListeningVerdict(mapping, adapters);
     if (!mapping.enabled) text += std::wstring(kEol) + L"Disabled: the router keeps this mapping but forwards nothing.";
     return text;
 }

@@ -18,7 +18,9 @@ extern HWND mainWindowHandle;
 std::wstring MappingLine(const PortMapping& mapping);
 
 // The tip of a mapping's line: the whole record, then what it means for reaching the port and
-// the internal client. It fits what a tip can show: the router's texts are cut, never the verdicts.
+// the internal client, and where that client is this computer, whether a program there takes
+// what the router forwards (the socket tables are read at each call: only for a tip that shows).
+// It fits what a tip can show: the router's texts are cut, never the verdicts.
 std::wstring MappingTip(const PortMapping& mapping, const IP_ADAPTER_INFO* adapters);
 
 // The configurator's progress function during a refresh.

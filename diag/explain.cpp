@@ -193,6 +193,51 @@ std::vector<OwnAddress> OwnAddresses(const IP_ADAPTER_INFO* adapters) {
     return own;
 }
 
+// The entry of the address among this computer's; none for 0.0.0.0, which stands for no address.
+const OwnAddress* OwnEntryOf(uint32_t address, const std::vector<OwnAddress>& own) {
+    if (address == 0) return nullptr;
+    for (const OwnAddress& entry : own) {
+        if (entry.address == address) return &entry;
+    }
+    return nullptr;
+}
+
+// Dotted decimal and the like, which are ASCII.
+std::wstring Wide(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
+
+bool IsLoopback(uint32_t address) { return address >> 24 == 127; }
+
+// What a program does with the port, as a sentence says it after the program.
+std::wstring PortUse(const ListeningQuery& query) {
+    const std::wstring port = std::to_wstring(query.port);
+    return query.transport == Transport::Tcp ? L"listens on TCP port " + port : L"has UDP port " + port + L" open";
+}
+
+// Who holds the port, at the start of a sentence.
+std::wstring OwnerText(const Listener& row) {
+    if (row.pid == kSystemProcess) return L"Windows itself";
+    if (row.pid == 0) return L"A program";
+    return (row.program.empty() ? std::wstring(L"A program") : row.program) + L" (process " + std::to_wstring(row.pid) + L")";
+}
+
+// The rows on the port that the verdict speaks of: one on the client's address or on all of
+// them, else one on all IPv6 addresses, else the first on another address.
+struct PortHolders {
+    const Listener* serving = nullptr;
+    const Listener* ipv6 = nullptr;
+    const Listener* elsewhere = nullptr;
+
+    PortHolders(const ListeningQuery& query, const std::vector<Listener>& rows) {
+        for (const Listener& row : rows) {
+            if (row.port != query.port) continue;
+            const Listener*& slot = row.ipv6Any ? ipv6
+                                    : row.address == 0 || row.address == query.client ? serving
+                                                                                       : elsewhere;
+            if (!slot) slot = &row;
+        }
+    }
+};
+
 std::string ServiceStateText(DWORD state) {
     const SsdpStateView& view = SsdpStateOf(state);
     if (view.state == 0) return "Its state is unknown (" + std::to_string(state) + "). " + view.tip;
@@ -205,7 +250,25 @@ struct Cause {
     bool certain;
 };
 
+// The state as a user without the rights to change it reads it: only an administrator can start
+// a stopped service (with the button), and the other states pass by themselves.
+std::string QueriedStateText(DWORD state) {
+    const SsdpStateView& view = SsdpStateOf(state);
+    const std::string is = "The SSDP Discovery service is " +
+                           (view.state == 0 ? "in an unknown state (" + std::to_string(state) + ")" : std::string(view.word));
+    if (state == SERVICE_RUNNING) return is + ".";
+    if (view.changeable && !view.running) {
+        return is + ", and without it Windows finds no router; an administrator can start it: run Gatekeel as "
+                    "administrator and press the SSDP button.";
+    }
+    return is + ", and Windows finds no router until it runs.";
+}
+
 std::optional<Cause> SsdpCause(const SsdpFacts& ssdp) {
+    if (ssdp.queried) {
+        if (ssdp.state == SERVICE_RUNNING) return std::nullopt;
+        return Cause{QueriedStateText(ssdp.state), true};
+    }
     if (!ssdp.manageable) {
         const std::string why = ssdp.errorText.empty() ? "" : " (Windows says: " + ssdp.errorText + ")";
         return Cause{"Gatekeel cannot see the state of the SSDP Discovery service" + why +
@@ -287,8 +350,10 @@ std::string ExplainAdapters(const IP_ADAPTER_INFO* adapters, AdapterQueryOutcome
 }
 
 SsdpFacts SsdpFacts::Of(const service_control_manager& service) {
-    return {service.scm_handle() && service.service_handle(), service.status().dwCurrentState, service.error_code(),
-            Trimmed(service.get_error_text())};
+    SsdpFacts facts{service.scm_handle() && service.service_handle(), service.status().dwCurrentState,
+                    service.error_code(), Trimmed(service.get_error_text())};
+    if (!facts.manageable) facts.queried = service.query_state_only(facts.state);
+    return facts;
 }
 
 std::string ExplainSsdp(const SsdpFacts& facts) {
@@ -297,6 +362,7 @@ std::string ExplainSsdp(const SsdpFacts& facts) {
     if (facts.manageable) return text + ServiceStateText(facts.state);
     if (facts.openError == ERROR_SERVICE_DOES_NOT_EXIST)
         return text + "This Windows has no such service, so Gatekeel can neither show nor change its state.";
+    if (facts.queried) text += QueriedStateText(facts.state) + kEol;
     text += "Gatekeel cannot manage it with the rights it runs with";
     text += facts.errorText.empty() ? "." : " (Windows says: " + facts.errorText + ")";
     return text + kEol +
@@ -375,9 +441,8 @@ std::string ExplainInternalClient(const std::string& client, const IP_ADAPTER_IN
     const std::string shown = DottedText(*address);
     if (!adapters) return "Without the adapter list Gatekeel cannot tell where " + shown + " is.";
     const std::vector<OwnAddress> own = OwnAddresses(adapters);
-    for (const OwnAddress& entry : own) {
-        if (entry.address == *address) return shown + " is this computer (" + AdapterName(*entry.adapter) + ").";
-    }
+    if (const OwnAddress* entry = OwnEntryOf(*address, own))
+        return shown + " is this computer (" + AdapterName(*entry->adapter) + ").";
     for (const OwnAddress& entry : own) {
         const uint32_t network = entry.address & entry.mask;
         if (entry.address == 0 || entry.mask == 0 || network != (*address & entry.mask)) continue;
@@ -385,4 +450,36 @@ std::string ExplainInternalClient(const std::string& client, const IP_ADAPTER_IN
                DottedText(network) + "/" + std::to_string(PrefixLength(entry.mask)) + ").";
     }
     return shown + " is on none of this computer's subnets: the router may not reach it.";
+}
+
+std::optional<ListeningQuery> ListeningQueryOf(const std::string& protocol, int32_t port, const std::string& client,
+                                               const IP_ADAPTER_INFO* adapters) {
+    const std::optional<Transport> transport = TransportOf(protocol);
+    const std::optional<uint32_t> address = ParseIpv4(client);
+    if (!transport || port < 1 || port > 65535 || !address || !OwnEntryOf(*address, OwnAddresses(adapters)))
+        return std::nullopt;
+    return ListeningQuery{*transport, static_cast<uint16_t>(port), *address};
+}
+
+std::wstring ExplainListening(const ListeningQuery& query, const ListenerTable& table) {
+    const std::wstring use = PortUse(query);
+    if (!table.delivered) {
+        return std::wstring(L"Windows did not deliver its list of ") +
+               (query.transport == Transport::Tcp ? L"TCP listeners" : L"open UDP ports") +
+               L", so Gatekeel cannot tell whether a program " + use + L" here.";
+    }
+    const PortHolders holders(query, table.rows);
+    const std::wstring client = Wide(DottedText(query.client));
+    const std::wstring must = L" The program must listen on " + client + L" or on all addresses.";
+    if (holders.serving) return OwnerText(*holders.serving) + L" " + use + L" here.";
+    if (holders.ipv6) {
+        return OwnerText(*holders.ipv6) + L" " + use + L" on all IPv6 addresses (::); the router forwards over IPv4 to " +
+               client + L", which reaches it only if that socket takes IPv4 as well, as a dual-stack one does.";
+    }
+    if (const Listener* row = holders.elsewhere) {
+        const std::wstring at = L" " + use + L" on " + Wide(DottedText(row->address));
+        if (IsLoopback(row->address)) return OwnerText(*row) + at + L", a loopback address, where the router cannot reach it." + must;
+        return OwnerText(*row) + at + L", another address of this computer, but the router forwards to " + client + L"." + must;
+    }
+    return L"No program on this computer " + use + L" now; until one does, the router forwards to a closed port.";
 }

@@ -10,11 +10,12 @@ namespace {
 
 using GetAdaptersInfoFn = DWORD(WINAPI*)(PIP_ADAPTER_INFO adapterInfo, PULONG size);
 
-// Looked up in this order; only GetAdaptersInfo is ever called.
+// Looked up in this order; GetAdaptersInfo and the socket tables are the ones called.
 constexpr const char* ENTRY_POINT_NAMES[] = {
-    "GetAdaptersInfo",  "GetIfTable",        "GetTcpTable",     "GetUdpTable",
+    "GetAdaptersInfo",  "GetIfTable",        "GetTcpTable",       "GetUdpTable",
     "GetUdpStatistics", "GetTcpStatistics",  "GetIcmpStatistics", "GetIpStatistics",
-    "GetNetworkParams", "GetPerAdapterInfo", "SetIpTTL",
+    "GetNetworkParams", "GetPerAdapterInfo", "SetIpTTL",          "GetExtendedTcpTable",
+    "GetExtendedUdpTable",
 };
 constexpr size_t ENTRY_POINT_COUNT = sizeof(ENTRY_POINT_NAMES) / sizeof(ENTRY_POINT_NAMES[0]);
 constexpr DWORD OS_VERSION_RECORD_SIZE = sizeof(OSVERSIONINFOEXA);
@@ -43,6 +44,12 @@ public:
         return true;
     }
     GetAdaptersInfoFn GetAdaptersInfo() const { return ui::ProcAs<GetAdaptersInfoFn>(entryPoints_[0]); }
+    FARPROC EntryPoint(const char* name) const {
+        for (size_t i = 0; i < ENTRY_POINT_COUNT; ++i) {
+            if (std::strcmp(ENTRY_POINT_NAMES[i], name) == 0) return entryPoints_[i];
+        }
+        return nullptr;
+    }
 
 private:
     bool bound_ = false;
@@ -163,6 +170,11 @@ const IP_ADAPTER_INFO* FetchAdaptersInfo() {
 }
 
 AdapterQueryOutcome LastAdapterQuery() { return State().lastQuery; }
+
+FARPROC IpHelperEntryPoint(const char* name) {
+    IpHelperBinding& binding = State().binding;
+    return binding.Bind() ? binding.EntryPoint(name) : nullptr;
+}
 
 const IpHelperPlatform* SetIpHelperPlatform(const IpHelperPlatform* platform) {
     const IpHelperPlatform* previous = currentPlatform;

@@ -12,6 +12,9 @@
 bool BindIpHelper();
 // The head of a fresh adapter list, or nullptr.
 const IP_ADAPTER_INFO* FetchAdaptersInfo();
+// The entry point of that name among those the binding looks up; nullptr where the library
+// or the name is missing.
+FARPROC IpHelperEntryPoint(const char* name);
 
 // Why the last fetch gave the list it gave, so "no adapters" can say which failure it was.
 enum class AdapterQuery { Listed, NoLibrary, NoEntryPoint, NoAdapters, Failed };

@@ -14,10 +14,14 @@ constexpr DWORD START_CONTROL = 3;
 DWORD RealTickCount() { return ::GetTickCount(); }
 void RealSleep(DWORD milliseconds) { ::Sleep(milliseconds); }
 BOOL RealQueryStatus(SC_HANDLE service, SERVICE_STATUS* status) { return ::QueryServiceStatus(service, status); }
+SC_HANDLE RealOpenService(SC_HANDLE manager, const char* name, DWORD access) {
+    return ::OpenServiceA(manager, name, access);
+}
 
 const WaitClock realClock{&RealTickCount, &RealSleep};
 const WaitClock* currentClock = &realClock;
 service_control_manager::StatusReader currentReader = &RealQueryStatus;
+service_control_manager::ServiceOpener currentOpener = &RealOpenService;
 
 }  // namespace
 
@@ -30,6 +34,12 @@ const WaitClock* service_control_manager::SetWaitClock(const WaitClock* clock) {
 service_control_manager::StatusReader service_control_manager::SetStatusReader(StatusReader reader) {
     const StatusReader previous = currentReader;
     currentReader = reader ? reader : &RealQueryStatus;
+    return previous;
+}
+
+service_control_manager::ServiceOpener service_control_manager::SetServiceOpener(ServiceOpener opener) {
+    const ServiceOpener previous = currentOpener;
+    currentOpener = opener ? opener : &RealOpenService;
     return previous;
 }
 
@@ -46,6 +56,7 @@ service_control_manager::service_control_manager(const char* service_name) {
 }
 
 service_control_manager::~service_control_manager() {
+    query_handle_.reset();
     service_handle_.reset();
     scm_handle_.reset();
 }
@@ -56,12 +67,23 @@ void service_control_manager::open_manager() {
 }
 
 bool service_control_manager::open_service(const char* service_name) {
-    service_handle_.reset(::OpenServiceA(scm_handle_.get(), service_name, SERVICE_ALL_ACCESS));
+    query_handle_.reset();
+    service_handle_.reset(currentOpener(scm_handle_.get(), service_name, SERVICE_ALL_ACCESS));
     if (!service_handle_) {
         record_error(::GetLastError());
+        // Reading the state needs no administrator: the tips can still tell it. The error kept is
+        // the refusal of all access, which is why the service cannot be managed.
+        query_handle_.reset(currentOpener(scm_handle_.get(), service_name, SERVICE_QUERY_STATUS));
         return false;
     }
     return query();
+}
+
+bool service_control_manager::query_state_only(DWORD& state) const {
+    SERVICE_STATUS status{};
+    if (!query_handle_ || !currentReader(query_handle_.get(), &status)) return false;
+    state = status.dwCurrentState;
+    return true;
 }
 
 bool service_control_manager::query() {

@@ -1,7 +1,8 @@
 #pragma once
 // Opens the Service Control Manager and one named service for the whole life of
-// the object, reads its status, starts or stops it with a bounded wait, and keeps
-// the last failure's code with the system's own text for it.
+// the object (where all access is refused, for querying its status only), reads its
+// status, starts or stops it with a bounded wait, and keeps the last failure's code
+// with the system's own text for it.
 #include <windows.h>
 
 #include <cstdint>
@@ -39,6 +40,9 @@ public:
 
     SC_HANDLE scm_handle() const { return scm_handle_.get(); }
     SC_HANDLE service_handle() const { return service_handle_.get(); }
+    // The current state, read through the handle that may only query the service (opened
+    // where all access was refused); false without that handle or when the read fails.
+    bool query_state_only(DWORD& state) const;
     const SERVICE_STATUS& status() const { return status_; }
     DWORD error_code() const { return error_code_; }
 
@@ -49,6 +53,11 @@ public:
     // (nullptr restores QueryServiceStatus); returns the previous one.
     using StatusReader = BOOL (*)(SC_HANDLE service, SERVICE_STATUS* status);
     static StatusReader SetStatusReader(StatusReader reader);
+
+    // The service open, replaceable so tests can refuse rights (nullptr restores OpenServiceA);
+    // returns the previous one.
+    using ServiceOpener = SC_HANDLE (*)(SC_HANDLE manager, const char* name, DWORD access);
+    static ServiceOpener SetServiceOpener(ServiceOpener opener);
 
     // The wait's polling interval for a wait hint: the hint within 1..10000 ms, else 1000 ms.
     static DWORD PollingInterval(DWORD wait_hint);
@@ -62,5 +71,6 @@ private:
     DWORD error_code_ = 0;
     std::string error_text_;
     ui::UniqueScHandle service_handle_;
+    ui::UniqueScHandle query_handle_;
     SERVICE_STATUS status_{};
 };

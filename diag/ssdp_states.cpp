@@ -9,17 +9,17 @@ constexpr char kUnknown[] = "SSDP (UPnP) Discovery Service is in an unknown stat
 
 // Start-pending is no "starting" for the panel: only a service that runs or resumes offers Stop.
 constexpr SsdpStateView kStates[] = {
-    {SERVICE_STOPPED, true, false, "Start SSDP", kStopped, "It is stopped. The button starts it."},
-    {SERVICE_START_PENDING, false, false, "?????", kUnknown, "It is starting. The button works again once it runs or stops."},
-    {SERVICE_STOP_PENDING, true, false, "Start SSDP", kStopped, "It is stopping. The button starts it again."},
+    {SERVICE_STOPPED, true, false, "Start SSDP", kStopped, "It is stopped. The button starts it.", "stopped"},
+    {SERVICE_START_PENDING, false, false, "?????", kUnknown, "It is starting. The button works again once it runs or stops.", "starting"},
+    {SERVICE_STOP_PENDING, true, false, "Start SSDP", kStopped, "It is stopping. The button starts it again.", "stopping"},
     {SERVICE_RUNNING, true, true, "Stop SSDP", kRunning,
-     "It is running. The button stops it; Windows then finds no router until it runs again."},
-    {SERVICE_CONTINUE_PENDING, true, true, "Stop SSDP", kRunning, "It is resuming. The button stops it."},
-    {SERVICE_PAUSE_PENDING, false, false, "?????", kUnknown, "It is pausing. The button works again once it runs or stops."},
-    {SERVICE_PAUSED, false, false, "?????", kUnknown, "It is paused. The button works again once it runs or stops."},
+     "It is running. The button stops it; Windows then finds no router until it runs again.", "running"},
+    {SERVICE_CONTINUE_PENDING, true, true, "Stop SSDP", kRunning, "It is resuming. The button stops it.", "resuming"},
+    {SERVICE_PAUSE_PENDING, false, false, "?????", kUnknown, "It is pausing. The button works again once it runs or stops.", "pausing"},
+    {SERVICE_PAUSED, false, false, "?????", kUnknown, "It is paused. The button works again once it runs or stops.", "paused"},
 };
 constexpr SsdpStateView kUnknownState{0, false, false, "?????", kUnknown,
-                                      "The button works again once it runs or stops."};
+                                      "The button works again once it runs or stops.", ""};
 
 }  // namespace
 

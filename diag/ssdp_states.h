@@ -10,8 +10,9 @@ struct SsdpStateView {
     const char* button;  // the button's caption
     const char* line;    // the status line's text
     const char* tip;     // the tip's sentence on the state and the button
+    const char* word;    // the state in a word, for a tip without the button ("stopped")
 };
 
 // The row of the state; a state of no row gets the row of an unknown state, whose state is 0
-// (its tip then tells only what the button does).
+// (its tip then tells only what the button does, and it has no word).
 const SsdpStateView& SsdpStateOf(DWORD state);

@@ -29,8 +29,8 @@ gk_install() {
 GK_BUILD_PACKAGES=(cmake make g++-mingw-w64-x86-64 mingw-w64-tools wine wine64 xvfb googletest xauth)
 # The native fuzz target of the list's file: clang with its libFuzzer and sanitizer runtimes.
 GK_BUILD_PACKAGES+=(clang libclang-rt-14-dev)
-# The lab's router in network namespaces (scripts/lab).
-GK_LAB_PACKAGES=(miniupnpd-nftables nftables miniupnpc iproute2 procps)
+# The lab's router in network namespaces (scripts/lab), and a listener there for the tips.
+GK_LAB_PACKAGES=(miniupnpd-nftables nftables miniupnpc iproute2 procps python3)
 
 gk_build() {
   local werror=OFF

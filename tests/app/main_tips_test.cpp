@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "res/resource.h"
+#include "tests/diag/test_service_support.h"
 #include "tests/gui/main_dialog_fixture.h"
 #include "ui/text.h"
 #include "ui/tree_view.h"
@@ -100,6 +101,39 @@ TEST_F(MainTipsTest, EachControlsTipIsTheDialogsAnswer) {
     EXPECT_TRUE(TipShows(Tree(), LabelPoint(TreeView_GetRoot(Tree())), L"Description: " + game.description + L"\r\n"));
     EXPECT_TRUE(TipShows(Item(IDC_SSDP_STATUS), Middle(Item(IDC_SSDP_STATUS)), L"(SSDPSRV)"));
     EXPECT_TRUE(TipShows(Item(IDC_OS_STATUS), Middle(Item(IDC_OS_STATUS)), L"Windows reports version "));
+}
+
+// Wine's manager grants every right: this one refuses all access and grants the query alone.
+SC_HANDLE OpenForQueryOnly(SC_HANDLE manager, const char* name, DWORD access) {
+    if (access == SERVICE_QUERY_STATUS) return OpenServiceA(manager, name, access);
+    SetLastError(ERROR_ACCESS_DENIED);
+    return nullptr;
+}
+
+// Without the right to manage the service, the tips still say its state as it is when they show;
+// the panel cannot manage it, as before.
+TEST_F(MainTipsTest, WithTheRightToQueryAloneTheTipsSayTheServicesState) {
+    test_service::ScopedTestService service(test_service::UniqueServiceName("gk_query"), test_service::Behaviour::Immediate());
+    if (service.rightsMissing()) GTEST_SKIP() << service.failure();
+    ASSERT_TRUE(service.ok()) << service.failure();
+    const auto previous = service_control_manager::SetServiceOpener(&OpenForQueryOnly);
+    service_control_manager ssdp(service.name().c_str());
+    service_control_manager::SetServiceOpener(previous);
+    Router(0).nat.getCollection.Push(fakes::NullOut());
+    Create(ssdp);
+    Click(IDC_REFRESH);
+    const std::wstring stopped = L"The SSDP Discovery service is stopped, and without it Windows finds no router; an "
+                                 L"administrator can start it: run Gatekeel as administrator and press the SSDP button.";
+    EXPECT_TRUE(TipShows(Tree(), Middle(Tree()), L"causes:\r\n- " + stopped));
+    EXPECT_TRUE(TipShows(Item(IDC_SSDP_STATUS), Middle(Item(IDC_SSDP_STATUS)), stopped));
+    ASSERT_TRUE(service.Start());
+    EXPECT_TRUE(TipShows(Item(IDC_OS_STATUS), Middle(Item(IDC_OS_STATUS)), L"Windows reports version "));
+    EXPECT_TRUE(TipShows(Item(IDC_SSDP_STATUS), Middle(Item(IDC_SSDP_STATUS)), L"The SSDP Discovery service is running.\r\n"));
+    SendMessageA(Window(), WM_TIMER, STATUS_TIMER_ID, 0);
+    EXPECT_EQ(Text(IDC_SSDP_STATUS), "Can not manage SSDP (UPnP) Discovery Service. Try: 'Right Click->Run As "
+                                     "Administrator' if you need this info/action.");
+    EXPECT_EQ(Text(IDC_SSDP_BUTTON), "SSDP Button");
+    EXPECT_FALSE(IsWindowEnabled(Item(IDC_SSDP_BUTTON)));
 }
 
 }  // namespace

@@ -1,12 +1,15 @@
 // The tree line and the tip of a mapping.
+#include <winsock2.h>
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 #include "app/mapping_list.h"
 #include "diag/explain.h"
+#include "tests/diag/fake_ip_helper.h"
 #include "ui/text.h"
 
 namespace {
@@ -98,6 +101,53 @@ TEST(MappingTip, ShowsTheWholeRecordThenItsVerdicts) {
         for (const std::wstring& text : c.says) EXPECT_NE(tip.find(text), std::wstring::npos) << c.name << ":\n" << shown;
         for (const std::wstring& text : c.never) EXPECT_EQ(tip.find(text), std::wstring::npos) << c.name << ":\n" << shown;
     }
+}
+
+// A socket of this process on a port the system picks, listening where it is TCP.
+struct BoundSocket {
+    SOCKET handle;
+    sockaddr_in at{};
+    BoundSocket(int type, u_long address) : handle(socket(AF_INET, type, 0)) {
+        at.sin_family = AF_INET;
+        at.sin_addr.s_addr = htonl(address);
+        int size = sizeof at;
+        EXPECT_TRUE(bind(handle, reinterpret_cast<sockaddr*>(&at), size) == 0 &&
+                    (type == SOCK_DGRAM || listen(handle, 1) == 0) &&
+                    getsockname(handle, reinterpret_cast<sockaddr*>(&at), &size) == 0)
+            << WSAGetLastError();
+    }
+    ~BoundSocket() { closesocket(handle); }
+    std::wstring Port() const { return std::to_wstring(ntohs(at.sin_port)); }
+};
+
+// The tables are the platform's (Wine names no owner of its programs' sockets), found through every
+// export, through the older ones alone (no owners) or none.
+TEST(MappingTip, SaysWhatListensOnTheMappedPortOfThisComputer) {
+    WSADATA winsock;
+    ASSERT_EQ(WSAStartup(MAKEWORD(2, 2), &winsock), 0);
+    const BoundSocket loopback(SOCK_STREAM, INADDR_LOOPBACK), all(SOCK_STREAM, INADDR_ANY), udp(SOCK_DGRAM, INADDR_ANY);
+    const std::wstring closed = BoundSocket(SOCK_STREAM, INADDR_ANY).Port();
+    const std::vector<std::wstring> mappings[] = {
+        {L"TCP", all.Port(), L" listens on TCP port " + all.Port() + L" here."},
+        {L"tcp", loopback.Port(), L"TCP port " + loopback.Port() + L" on 127.0.0.1, a loopback address, where the router cannot reach it."},
+        {L"UDP", udp.Port(), L" has UDP port " + udp.Port() + L" open here."},
+        {L"TCP", closed, L"No program on this computer listens on TCP port " + closed + L" now;"},
+    };
+    const std::vector<std::string> older = {"GetAdaptersInfo", "GetTcpTable", "GetUdpTable"}, none = {"GetAdaptersInfo"};
+    for (const auto& exports : {std::vector<std::string>{}, older, none}) {
+        fake_ip_helper::ScopedFakeIpHelper fake;
+        fake.SetAdapters({{true, {"192.0.2.20"}}});
+        if (!exports.empty()) fake.SetExports(exports);
+        HostNetworkInfo info;
+        info.LoadAdapters();
+        for (const std::vector<std::wstring>& m : mappings) {
+            SCOPED_TRACE(ui::WideToAnsi(m[0] + L" " + m[1]) + " with " + std::to_string(exports.size()) + " exports");
+            const std::wstring tip = MappingTip(Mapping(m[0], L"", 1, L"192.0.2.20", std::stoi(m[1]), L"web"), info.Adapters());
+            const std::wstring says = exports == none ? L"so Gatekeel cannot tell whether a program " : m[2];
+            EXPECT_NE(tip.find(says), std::wstring::npos) << ui::WideToAnsi(tip);
+        }
+    }
+    WSACleanup();
 }
 
 }  // namespace

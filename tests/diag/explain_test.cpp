@@ -5,7 +5,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <vector>
+
+#include "ui/text.h"
 
 namespace {
 
@@ -62,6 +65,24 @@ std::string NoRouterTip(const SsdpFacts& ssdp, const std::vector<Adapter>& adapt
 
 std::string ExternalTip(const char* external) { return ExplainExternalAddress(external, 8080); }
 
+constexpr uint32_t kAll = 0, kLoopback = 0x7F000001, kClient = 0xC0A80114, kOther = 0xC0A8011E;  // 192.168.1.20 and .30
+
+Listener At(uint32_t address, DWORD pid = 1234, const wchar_t* program = L"nginx.exe") { return {address, false, 80, pid, program}; }
+
+// The listening verdict of a mapping over the LAN adapter, or "(none)" where it gets none.
+std::string ListenTip(const char* protocol, std::vector<Listener> rows, bool delivered = true, int32_t port = 80,
+                      const char* client = "192.168.1.20") {
+    const std::vector<IP_ADAPTER_INFO> lan = AdapterList({kLan});
+    const std::optional<ListeningQuery> query = ListeningQueryOf(protocol, port, client, Head(lan));
+    return query ? ui::WideToAnsi(ExplainListening(*query, {delivered, std::move(rows)})) : "(none)";
+}
+
+SsdpFacts Queried(DWORD state) { return {false, state, ERROR_ACCESS_DENIED, "Access is denied.", true}; }
+
+constexpr const char* kMust = "The program must listen on 192.168.1.20 or on all addresses.";
+constexpr const char* kStoppedQueried = "The SSDP Discovery service is stopped, and without it Windows finds no router; "
+                                        "an administrator can start it: run Gatekeel as administrator and press the SSDP button.";
+
 struct TipCase {
     const char* name;
     std::string tip;
@@ -77,6 +98,7 @@ TipCase Row(const char* external, const char* says) { return {external, External
 
 TEST(Explain, EachTipSaysWhatItsRecordsMean) {
     const std::string longName(300, 'x');
+    const std::vector<IP_ADAPTER_INFO> unaddressed = AdapterList({{"Realtek PCIe GbE", MIB_IF_TYPE_ETHERNET, "0.0.0.0", "", false}});
     const TipCase cases[] = {
         {"carrier-grade NAT", ExternalTip("100.72.1.5"), {"carrier-grade NAT"}},
         {"this computer", ClientTip("192.168.1.20"), {"192.168.1.20 is this computer (Intel(R) Ethernet)."}},
@@ -143,6 +165,44 @@ TEST(Explain, EachTipSaysWhatItsRecordsMean) {
         {"no router: a bridge", NoRouterTip(kRunning, {kHyperV}), {"IGD version 1"}, {"SSDP", "virtual"}},
         {"no router: no adapters", NoRouterTip(kRunning, {}, {AdapterQuery::NoAdapters, 0}), {"no network adapter"}, {"IGD"}},
         {"no router: the adapters out of sight", NoRouterTip(kRunning, {}, {AdapterQuery::Failed, 31}), {"(error 31)", "IGD"}},
+        {"TCP on all addresses", ListenTip("TCP", {At(kAll)}), {"nginx.exe (process 1234) listens on TCP port 80 here."}},
+        {"tcp on the client's address", ListenTip("tcp", {At(kClient)}), {"nginx.exe (process 1234) listens on TCP port 80 here."}},
+        {"TCP on loopback only", ListenTip("TCP", {At(kLoopback)}),
+         {"listens on TCP port 80 on 127.0.0.1, a loopback address, where the router cannot reach it.", kMust}},
+        {"TCP on another address", ListenTip("TCP", {At(kOther)}),
+         {"on 192.168.1.30, another address of this computer, but the router forwards to 192.168.1.20.", kMust}},
+        {"TCP: none on the port", ListenTip("TCP", {{kAll, false, 81, 1, L"x.exe"}}),
+         {"No program on this computer listens on TCP port 80 now; until one does, the router forwards to a closed port."}},
+        {"TCP table missing", ListenTip("TCP", {At(kAll)}, false),
+         {"Windows did not deliver its list of TCP listeners, so Gatekeel cannot tell whether a program listens on TCP port 80 here."}},
+        {"UDP on all addresses", ListenTip("UDP", {At(kAll)}), {"nginx.exe (process 1234) has UDP port 80 open here."}},
+        {"Udp on the client's address", ListenTip("Udp", {At(kClient)}), {"has UDP port 80 open here."}},
+        {"UDP on loopback only", ListenTip("UDP", {At(kLoopback)}), {"has UDP port 80 open on 127.0.0.1, a loopback address", kMust}},
+        {"UDP on another address", ListenTip("UDP", {At(kOther)}), {"has UDP port 80 open on 192.168.1.30, another address"}},
+        {"UDP: none", ListenTip("UDP", {}), {"No program on this computer has UDP port 80 open now"}},
+        {"UDP table missing", ListenTip("UDP", {}, false), {"list of open UDP ports, so Gatekeel cannot tell"}},
+        {"no name", ListenTip("TCP", {At(kAll, 1234, L"")}), {"A program (process 1234) listens on TCP port 80 here."}},
+        {"the System process", ListenTip("TCP", {At(kAll, 4, L"System")}), {"Windows itself listens on TCP port 80 here."},
+         {"System", "process"}},
+        {"owner unknown", ListenTip("TCP", {At(kAll, 0, L"")}), {"A program listens on TCP port 80 here."}, {"process"}},
+        {"the client's listener before loopback's", ListenTip("TCP", {At(kLoopback, 7, L"a.exe"), At(kAll, 8, L"b.exe")}),
+         {"b.exe (process 8) listens"}, {"a.exe"}},
+        {"IPv6 alone", ListenTip("TCP", {{0, true, 80, 1234, L"java.exe"}}),
+         {"java.exe (process 1234) listens on TCP port 80 on all IPv6 addresses (::); the router forwards over IPv4 to 192.168.1.20"}},
+        {"another protocol", ListenTip("SCTP", {At(kAll)}), {"(none)"}},
+        {"another device", ListenTip("TCP", {At(kAll)}, true, 80, "192.168.1.30"), {"(none)"}},
+        {"past the last port", ListenTip("TCP", {}, true, 65536), {"(none)"}},
+        {"0.0.0.0 is no address of this computer", ExplainInternalClient("0.0.0.0", Head(unaddressed)),
+         {"on none of this computer's subnets"}, {"is this computer"}},
+        {"service stopped, its state read alone", ExplainSsdp(Queried(SERVICE_STOPPED)),
+         {kStoppedQueried, "\r\nGatekeel cannot manage it", "(Windows says: Access is denied.)"}, {"The button"}},
+        {"service running, its state read alone", ExplainSsdp(Queried(SERVICE_RUNNING)), {"The SSDP Discovery service is running.\r\n"}},
+        {"service paused, its state read alone", ExplainSsdp(Queried(SERVICE_PAUSED)),
+         {"The SSDP Discovery service is paused, and Windows finds no router until it runs."}},
+        {"no router: the service stopped, its state read alone", NoRouterTip(Queried(SERVICE_STOPPED), {kLan}),
+         {"causes:\r\n- The SSDP Discovery service is stopped, and without it", kStoppedQueried}, {"cannot see", "IGD"}},
+        {"no router: the service running, its state read alone", NoRouterTip(Queried(SERVICE_RUNNING), {kLan}),
+         {"IGD version 1"}, {"SSDP"}},
     };
     for (const TipCase& c : cases) {
         for (const char* text : c.says) EXPECT_NE(c.tip.find(text), std::string::npos) << c.name << " lacks " << text << ":\n" << c.tip;

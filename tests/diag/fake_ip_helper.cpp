@@ -1,6 +1,9 @@
 #include "tests/diag/fake_ip_helper.h"
 
+#include <algorithm>
 #include <cstring>
+
+#include "ui/system_library.h"
 
 namespace fake_ip_helper {
 namespace {
@@ -13,8 +16,15 @@ HMODULE FakeModule() { return reinterpret_cast<HMODULE>(static_cast<uintptr_t>(0
 const std::vector<std::string> ALL_EXPORTS = {
     "GetAdaptersInfo",  "GetIfTable",        "GetTcpTable",       "GetUdpTable",
     "GetUdpStatistics", "GetTcpStatistics",  "GetIcmpStatistics", "GetIpStatistics",
-    "GetNetworkParams", "GetPerAdapterInfo", "SetIpTTL",
+    "GetNetworkParams", "GetPerAdapterInfo", "SetIpTTL",          "GetExtendedTcpTable",
+    "GetExtendedUdpTable",
 };
+// Answered by the system's own library: the test's sockets are real.
+const std::vector<std::string> SOCKET_TABLES = {"GetTcpTable", "GetUdpTable", "GetExtendedTcpTable", "GetExtendedUdpTable"};
+
+bool Holds(const std::vector<std::string>& names, const std::string& name) {
+    return std::find(names.begin(), names.end(), name) != names.end();
+}
 
 // Non-null stand-in for exports that the program never calls.
 void UnusedExport() {}
@@ -74,12 +84,12 @@ HMODULE ScopedFakeIpHelper::LoadLibraryHook(const char* name) {
 
 FARPROC ScopedFakeIpHelper::GetProcAddressHook(HMODULE module, const char* name) {
     active->requestedNames_.push_back(name);
-    bool exported = false;
-    for (const std::string& candidate : active->exports_) exported = exported || candidate == name;
-    if (module != active->module_ || !exported) return nullptr;
+    if (module != active->module_ || !Holds(active->exports_, name)) return nullptr;
     const std::string wanted = name;
     if (wanted == "GetAdaptersInfo")
         return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&GetAdaptersInfoHook));
+    static const HMODULE system = ui::LoadSystemLibrary("iphlpapi.dll");
+    if (Holds(SOCKET_TABLES, wanted)) return system ? ::GetProcAddress(system, name) : nullptr;
     return reinterpret_cast<FARPROC>(&UnusedExport);
 }
 

@@ -9,6 +9,7 @@
 //   fake.SetAdapters({{true, {"192.0.2.20"}}, {false, {"10.0.0.5"}}});
 //   fake.SetOsVersion(VER_PLATFORM_WIN32_NT, 6, 1);
 //
+// The socket tables (GetTcpTable, GetUdpTable and their extended forms) are the system's own.
 // GetAdaptersInfo lays the adapters out in the caller's buffer as the platform
 // does (records chained by Next, the first address embedded, further addresses
 // after the records) and answers ERROR_BUFFER_OVERFLOW with the size it needs,
@@ -49,7 +50,7 @@ public:
     void FailOsVersion() { versionFails_ = true; }
     // LoadLibraryA answers this value (nullptr: no library; values below 32: old-style errors).
     void SetLibraryHandle(HMODULE module) { module_ = module; }
-    // Only these exports exist (the default: all eleven the binding asks for).
+    // Only these exports exist (the default: all thirteen the binding asks for).
     void SetExports(std::vector<std::string> names) { exports_ = std::move(names); }
     // GetAdaptersInfo answers this code for every call instead of laying out adapters.
     void ForceResult(DWORD result) {

@@ -17,7 +17,8 @@ using fake_ip_helper::ScopedFakeIpHelper;
 const std::vector<std::string> EXPECTED_LOOKUPS = {
     "GetAdaptersInfo",  "GetIfTable",        "GetTcpTable",       "GetUdpTable",
     "GetUdpStatistics", "GetTcpStatistics",  "GetIcmpStatistics", "GetIpStatistics",
-    "GetNetworkParams", "GetPerAdapterInfo", "SetIpTTL",
+    "GetNetworkParams", "GetPerAdapterInfo", "SetIpTTL",          "GetExtendedTcpTable",
+    "GetExtendedUdpTable",
 };
 
 const std::vector<FakeAdapter> TWO_ADAPTERS = {{true, {"192.0.2.20"}}, {false, {"192.0.2.30"}}};
@@ -56,7 +57,7 @@ TEST_P(NoLibraryTest, NoAdaptersAndTheNextFetchTriesAgain) {
 
 INSTANTIATE_TEST_SUITE_P(FailedLoads, NoLibraryTest, ::testing::Values(0u, 5u, 31u));
 
-TEST(IpHelperBinding, LooksUpTheElevenNamesOnceAndLoadsOnce) {
+TEST(IpHelperBinding, LooksUpTheThirteenNamesOnceAndLoadsOnce) {
     ScopedFakeIpHelper fake;
     fake.SetAdapters(TWO_ADAPTERS);
     HostNetworkInfo info;

@@ -26,6 +26,7 @@ work=$(mktemp -d)
 teardown() {
   local rc=$?
   [ "$rc" -eq 0 ] || [ "$rc" -eq 77 ] || diagnose
+  stop_listener || true
   unregister_ssdpsrv
   gk_lab_stop_wineserver
   gk_lab_down
@@ -54,6 +55,31 @@ scenario_bare_enum() {
   # Facts of Wine's platform the other scenarios rely on.
   expect_eq "external addresses" "$(awk -F'\t' '{print "[" $4 "]"}' <<<"$out" | sort -u)" "[]"
   expect_eq "enabled flags" "$(awk -F'\t' '{print $6}' <<<"$out" | sort -u)" "-1"
+}
+
+# A native program listening on TCP on the host's address, at a port the system picks (LISTENER_PORT).
+start_listener() {
+  ip netns exec "$GK_NS_HOST" python3 -c 'import signal, socket, sys
+s = socket.create_server((sys.argv[1], 0))
+print(s.getsockname()[1], flush=True)
+signal.pause()' "$GK_LAB_HOST_IP" >"$work/listener.port" 2>&1 &
+  LISTENER_PID=$!
+  gk_lab_track "$LISTENER_PID"
+  gk_wait_until 120 listener_listens || die "the listener does not listen: [$(cat "$work/listener.port")]"
+}
+
+listener_listens() {
+  LISTENER_PORT=$(cat "$work/listener.port" 2>/dev/null)
+  [[ $LISTENER_PORT =~ ^[0-9]+$ ]] && [ -n "$(ip netns exec "$GK_NS_HOST" ss -Hltn "sport = :$LISTENER_PORT")" ]
+}
+
+# Ends and reaps the listener; fails while its port still listens.
+stop_listener() {
+  [ -n "${LISTENER_PID:-}" ] || return 0
+  gk_stop_pid "$LISTENER_PID" "$GK_LAB_GRACE_S" || true
+  wait "$LISTENER_PID" 2>/dev/null || true
+  LISTENER_PID=
+  gk_wait_until 120 eval '! listener_listens'
 }
 
 scenario_refresh() {
@@ -88,7 +114,21 @@ scenario_refresh() {
     IFS=$'\t' read -r proto eport client iport desc <<<"$(gk_lab_list | sed -n "${i}p")"
     expect_tip "item:$((i - 1))" "Description: $desc" "External port: $eport" "Internal client: $client, port $iport"
   done
+  # A mapping to this computer: its tip says a program listens on the port (Wine reads the
+  # namespace's tables, a native program's socket included); once it has ended, that none does.
+  start_listener
+  gk_lab_upnpc -e "lab listener" -a "$GK_LAB_HOST_IP" "$LISTENER_PORT" "$LISTENER_PORT" TCP >/dev/null
+  refresh
+  local line
+  line=$(tree_items | grep -nF "=> $GK_LAB_HOST_IP:$LISTENER_PORT :: lab listener ") || die "no line for the listener"
+  line=$((${line%%:*} - 1))
+  expect_tip "item:$line" " listens on TCP port $LISTENER_PORT here."
+  stop_listener || die "port $LISTENER_PORT still listens after its program ended"
+  # Another line's tip first, so that the listener's line asks for its text anew.
+  expect_tip "item:$((line == 0 ? 1 : 0))" "Description: "
+  expect_tip "item:$line" "No program on this computer listens on TCP port $LISTENER_PORT now"
   close_gatekeel
+  gk_lab_upnpc -d "$LISTENER_PORT" TCP >/dev/null
 
   gk_lab_seed_leases 97 4
   start_gatekeel
