@@ -96,15 +96,4 @@ DWORD WriteFileReplacing(const std::wstring& path, std::string_view bytes) {
     return temporary.MoveOver(path);
 }
 
-std::wstring SystemErrorText(DWORD code) {
-    wchar_t* buffer = nullptr;
-    const DWORD length = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
-        MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-    const ui::UniqueHLocal owner(buffer);
-    std::wstring text = length && buffer ? std::wstring(buffer, length) : std::wstring();
-    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) text.pop_back();
-    return text.empty() ? L"Error " + std::to_wstring(code) + L"." : text;
-}
-
 }  // namespace listfile

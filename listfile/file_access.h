@@ -15,7 +15,4 @@ DWORD ReadFileStart(const std::wstring& path, size_t maxBytes, std::string& byte
 // temporary file behind; 0, or the system's error code.
 DWORD WriteFileReplacing(const std::wstring& path, std::string_view bytes);
 
-// The system's text for an error code, without its closing line break; the code when it has none.
-std::wstring SystemErrorText(DWORD code);
-
 }  // namespace listfile

@@ -57,6 +57,9 @@ std::wstring AskForPath(HWND owner, bool save) {
     return path;
 }
 
+// The system's text for a failed read or write of the file.
+std::wstring FileErrorText(DWORD error) { return ErrorCodeText(HRESULT_FROM_WIN32(error)); }
+
 // Why an Add failed, for the summary.
 std::wstring FailureReason(const AddOutcome& outcome) {
     switch (outcome.kind) {
@@ -120,7 +123,7 @@ void ListCommands::OnExport() {
     const std::string bytes = listfile::WriteMappingList(sharedConfigurator->mappings, ListSeparator());
     if (const DWORD error = listfile::WriteFileReplacing(path, bytes)) {
         ui::ShowMessageBox(dialog_.Window(),
-                           L"Gatekeel could not write " + path + L":\r\n\r\n" + listfile::SystemErrorText(error),
+                           L"Gatekeel could not write " + path + L":\r\n\r\n" + FileErrorText(error),
                            kExportCaption, MB_OK | MB_ICONERROR);
     }
 }
@@ -161,7 +164,7 @@ void ListCommands::ImportFile(const std::wstring& path) {
     const ui::FlagScope running(commandRunning_);
     std::string bytes;
     if (const DWORD error = listfile::ReadFileStart(path, listfile::kMaxFileBytes + 1, bytes)) {
-        Box(L"Gatekeel could not read " + path + L":\r\n\r\n" + listfile::SystemErrorText(error), MB_OK | MB_ICONERROR);
+        Box(L"Gatekeel could not read " + path + L":\r\n\r\n" + FileErrorText(error), MB_OK | MB_ICONERROR);
         return;
     }
     // The whole file is checked before the router is touched.
