@@ -20,6 +20,8 @@ public:
 
 protected:
     void OnCancel() override;
+    // Enter ends nothing: the dialog goes when the import is over.
+    void OnOK() override {}
 
 private:
     bool cancelled_ = false;

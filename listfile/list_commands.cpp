@@ -203,6 +203,5 @@ void ListCommands::AddPlanned(Portolan& configurator, const std::vector<listfile
         if (reports[i].outcome == LineOutcome::Failed) reports[i].reason = FailureReason(outcome);
         ++done;
     }
-    progress.ShowStep(std::wstring(), done, count);
     host_.LockControls(false);
 }
