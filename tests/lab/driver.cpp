@@ -347,7 +347,8 @@ private:
             const auto count = static_cast<long>(SendMessageA(tree, TVM_GETCOUNT, 0, 0));
             if (count == expected && lastLine == 0 && NowMs() - start > 30) {
                 HTREEITEM first = RootItem(tree);
-                if (!first || ReadItem(tree, process_.get(), first).data != kStaleLine) lastLine = NowMs();
+                LPARAM data = kStaleLine;
+                if (!first || (ReadItemData(tree, process_.get(), first, data) && data != kStaleLine)) lastLine = NowMs();
             }
             if (lastLine != 0 && IsWindowEnabled(Control(main_, IDC_REFRESH))) return lastLine;
             if (HWND box = FindBox()) Fail("box during " + what + ": " + BoxText(box));

@@ -62,6 +62,8 @@ struct TreeLine {
 HTREEITEM RootItem(HWND tree);
 std::vector<HTREEITEM> RootItems(HWND tree);
 TreeLine ReadItem(HWND tree, HANDLE process, HTREEITEM item);
+// The item's data; false when the item has gone meanwhile (a refresh empties the tree).
+bool ReadItemData(HWND tree, HANDLE process, HTREEITEM item, LPARAM& data);
 void SetItemData(HWND tree, HANDLE process, HTREEITEM item, LPARAM data);
 // The label's rectangle of a tree line, in the tree's client coordinates.
 RECT LabelRect(HWND tree, HANDLE process, HTREEITEM item);

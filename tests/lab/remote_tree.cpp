@@ -74,6 +74,18 @@ TreeLine ReadItem(HWND tree, HANDLE process, HTREEITEM item) {
     }
 }
 
+bool ReadItemData(HWND tree, HANDLE process, HTREEITEM item, LPARAM& data) {
+    RemoteBuffer remote(process, sizeof(TVITEMW));
+    TVITEMW query = {};
+    query.mask = TVIF_HANDLE | TVIF_PARAM;
+    query.hItem = item;
+    remote.Write(&query, sizeof query);
+    if (!SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(remote.get()))) return false;
+    remote.Read(&query, sizeof query);
+    data = query.lParam;
+    return true;
+}
+
 void SetItemData(HWND tree, HANDLE process, HTREEITEM item, LPARAM data) {
     RemoteBuffer remote(process, sizeof(TVITEMW));
     TVITEMW change = {};
