@@ -48,13 +48,11 @@ std::wstring RightAligned(const std::wstring& text, size_t width) {
     return std::wstring(width - text.size(), L' ') + text;
 }
 
-std::wstring Unsigned(int32_t value) { return std::to_wstring(static_cast<uint32_t>(value)); }
-
 std::wstring RecordLines(const PortMapping& mapping, const TipTexts& texts) {
     std::wstring text = L"Description: " + texts.description + kEol;
     text += L"Protocol: " + texts.protocol + kEol;
-    text += L"External port: " + Unsigned(mapping.externalPort) + kEol;
-    text += L"Internal client: " + texts.client + L", port " + Unsigned(mapping.internalPort) + kEol;
+    text += L"External port: " + PortText(mapping.externalPort) + kEol;
+    text += L"Internal client: " + texts.client + L", port " + PortText(mapping.internalPort) + kEol;
     text += std::wstring(L"Enabled: ") + (mapping.enabled ? L"yes" : L"no") + kEol;
     return text + L"Router's external address: " + texts.external + kEol;
 }
@@ -85,11 +83,11 @@ std::wstring MappingLine(const PortMapping& mapping) {
     line += L' ';
     line += mapping.externalIPAddress;
     line += L':';
-    line += Unsigned(mapping.externalPort);
+    line += PortText(mapping.externalPort);
     line += L" => ";
     line += mapping.internalClient;
     line += L':';
-    line += Unsigned(mapping.internalPort);
+    line += PortText(mapping.internalPort);
     line += L" :: ";
     line += mapping.description;
     line += L' ';

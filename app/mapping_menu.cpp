@@ -64,13 +64,13 @@ ui::UniqueHMenu MappingMenu::Build(HWND tree, HTREEITEM line) const {
 
 void MappingMenu::AppendListCommands(HMENU menu) const {
     AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
-    AppendMenuA(menu, MF_STRING | (lists_.CanExport() ? MF_ENABLED : MF_GRAYED), ID_EXPORT_LIST, "E&xport List...");
-    AppendMenuA(menu, MF_STRING | (lists_.CanImport() ? MF_ENABLED : MF_GRAYED), ID_IMPORT_LIST, "I&mport List...");
+    Append(menu, ID_EXPORT_LIST, "E&xport List...", lists_.CanExport());
+    Append(menu, ID_IMPORT_LIST, "I&mport List...", lists_.CanImport());
 }
 
-void MappingMenu::Append(HMENU menu, int command, const char* text) const {
+void MappingMenu::Append(HMENU menu, int command, const char* text, bool canRun) const {
     const HWND button = dialog_.Control(command);  // none for the commands no button carries
-    const bool offered = !commandRunning_ && (!button || IsWindowEnabled(button));
+    const bool offered = canRun && !commandRunning_ && (!button || IsWindowEnabled(button));
     AppendMenuA(menu, MF_STRING | (offered ? MF_ENABLED : MF_GRAYED), static_cast<UINT_PTR>(command), text);
 }
 

@@ -21,7 +21,8 @@ public:
 
 private:
     ui::UniqueHMenu Build(HWND tree, HTREEITEM line) const;
-    void Append(HMENU menu, int command, const char* text) const;
+    // canRun: what the command itself needs, beyond its button (the list's file commands have none).
+    void Append(HMENU menu, int command, const char* text, bool canRun = true) const;
     void AppendListCommands(HMENU menu) const;
 
     const ui::Dialog& dialog_;

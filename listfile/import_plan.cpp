@@ -22,10 +22,10 @@ bool SameTarget(const PortMapping& a, const PortMapping& b) {
 }
 
 std::wstring ClientAndPort(const PortMapping& mapping) {
-    return mapping.internalClient + L":" + Unsigned(mapping.internalPort);
+    return mapping.internalClient + L":" + PortText(mapping.internalPort);
 }
 
-std::wstring Place(const PortMapping& mapping) { return mapping.protocol + L" " + Unsigned(mapping.externalPort); }
+std::wstring Place(const PortMapping& mapping) { return mapping.protocol + L" " + PortText(mapping.externalPort); }
 
 // An Add's error text, without the line end and period of its own.
 std::wstring Sentence(std::wstring_view reason) {

@@ -2,6 +2,7 @@
 
 #include <commdlg.h>
 
+#include <algorithm>
 #include <iterator>
 
 #include "listfile/file_access.h"
@@ -87,18 +88,15 @@ LineOutcome OutcomeOf(const AddOutcome& outcome) {
 }
 
 size_t CountToAdd(const std::vector<listfile::PlannedLine>& plan) {
-    size_t count = 0;
-    for (const listfile::PlannedLine& line : plan) count += line.action == listfile::LineAction::Add ? 1 : 0;
-    return count;
+    return static_cast<size_t>(std::count_if(plan.begin(), plan.end(),
+                                             [](const auto& line) { return line.action == listfile::LineAction::Add; }));
 }
 
-bool AnyNotAdded(const std::vector<listfile::LineReport>& reports) {
-    for (const listfile::LineReport& report : reports) {
-        if (report.outcome == LineOutcome::Failed || report.outcome == LineOutcome::Conflict ||
-            report.outcome == LineOutcome::NotTried)
-            return true;
-    }
-    return false;
+// A line that is not on the router after the import.
+bool AnyMissing(const std::vector<listfile::LineReport>& reports) {
+    return std::any_of(reports.begin(), reports.end(), [](const auto& report) {
+        return report.outcome != LineOutcome::Added && report.outcome != LineOutcome::AlreadyThere;
+    });
 }
 
 }  // namespace
@@ -180,7 +178,7 @@ void ListCommands::ImportFile(const std::wstring& path) {
     std::vector<listfile::LineReport> reports = listfile::ReportsBeforeAdding(plan);
     AddPlanned(*sharedConfigurator, plan, reports);
     if (host_.Closing()) return;
-    Box(listfile::ImportSummary(reports), MB_OK | (AnyNotAdded(reports) ? MB_ICONWARNING : MB_ICONINFORMATION));
+    Box(listfile::ImportSummary(reports), MB_OK | (AnyMissing(reports) ? MB_ICONWARNING : MB_ICONINFORMATION));
     host_.ReadRouter();  // the list shows the router as it is now
 }
 

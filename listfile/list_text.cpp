@@ -22,8 +22,6 @@ bool SameIgnoringAsciiCase(std::wstring_view a, std::wstring_view b) {
     return true;
 }
 
-std::wstring Unsigned(int32_t value) { return std::to_wstring(static_cast<uint32_t>(value)); }
-
 std::wstring OneLine(std::wstring_view text, size_t maxChars) {
     size_t keep = text.size();
     if (keep > maxChars) {

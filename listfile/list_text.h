@@ -13,8 +13,6 @@ constexpr const wchar_t* kEol = L"\r\n";
 // Protocols, header names and computer names compare this way; no locale takes part.
 bool SameIgnoringAsciiCase(std::wstring_view a, std::wstring_view b);
 
-// A port as the tree line prints it: the unsigned decimal of the stored int32.
-std::wstring Unsigned(int32_t value);
 
 // A text from outside made fit for one line of a message: control characters shown as blanks,
 // and cut to at most about maxChars with "..." (a surrogate pair is never split).

@@ -422,7 +422,7 @@ private:
     bool FirstListing(const PortMapping& mapping, size_t line) {
         const auto [listed, first] = listedOn_.emplace(std::make_pair(mapping.protocol, mapping.externalPort), line);
         if (first) return true;
-        Fault(line, mapping.protocol + L" " + Unsigned(mapping.externalPort) + L" is listed on line " +
+        Fault(line, mapping.protocol + L" " + PortText(mapping.externalPort) + L" is listed on line " +
                         std::to_wstring(listed->second) + L" already.");
         return false;
     }
@@ -443,8 +443,8 @@ std::string WriteMappingList(const std::vector<PortMapping>& mappings, char sepa
     AppendLine(text, {kColumnNames[0], kColumnNames[1], kColumnNames[2], kColumnNames[3], kColumnNames[4], kColumnNames[5]}, sep);
     for (const PortMapping& mapping : mappings) {
         AppendLine(text,
-                   {Guarded(mapping.protocol), Unsigned(mapping.externalPort), Guarded(mapping.internalClient),
-                    Unsigned(mapping.internalPort), mapping.enabled ? L"yes" : L"no", Guarded(mapping.description)},
+                   {Guarded(mapping.protocol), PortText(mapping.externalPort), Guarded(mapping.internalClient),
+                    PortText(mapping.internalPort), mapping.enabled ? L"yes" : L"no", Guarded(mapping.description)},
                    sep);
     }
     return kUtf8Bom + ToUtf8(text);

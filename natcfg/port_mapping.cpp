@@ -4,3 +4,5 @@ bool PortMapping::Matches(std::wstring_view protocolText, int32_t port, std::wst
     return protocol == protocolText && externalPort == port && !internalClient.empty() &&
            internalClient == internalClientText;
 }
+
+std::wstring PortText(int32_t port) { return std::to_wstring(static_cast<uint32_t>(port)); }

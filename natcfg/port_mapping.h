@@ -19,3 +19,6 @@ struct PortMapping {
     // internal client. Exact, case-sensitive comparison.
     bool Matches(std::wstring_view protocolText, int32_t port, std::wstring_view internalClientText) const;
 };
+
+// A port as the list shows it and the list's file holds it: the unsigned decimal of the stored value.
+std::wstring PortText(int32_t port);

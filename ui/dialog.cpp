@@ -130,23 +130,18 @@ INT_PTR Dialog::Route(UINT message, WPARAM wParam, LPARAM lParam) {
     return FALSE;
 }
 
-std::string WindowText(HWND hwnd) {
-    const int length = GetWindowTextLengthA(hwnd);
+template <typename Char, int(WINAPI* Length)(HWND), int(WINAPI* Get)(HWND, Char*, int)>
+std::basic_string<Char> TextOf(HWND hwnd) {
+    const int length = Length(hwnd);
     if (length <= 0) return {};
-    std::string text(static_cast<size_t>(length) + 1, '\0');
-    const int copied = GetWindowTextA(hwnd, text.data(), length + 1);
+    std::basic_string<Char> text(static_cast<size_t>(length) + 1, Char{});
+    const int copied = Get(hwnd, text.data(), length + 1);
     text.resize(copied > 0 ? static_cast<size_t>(copied) : 0);
     return text;
 }
 
-std::wstring WideWindowText(HWND hwnd) {
-    const int length = GetWindowTextLengthW(hwnd);
-    if (length <= 0) return {};
-    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-    const int copied = GetWindowTextW(hwnd, text.data(), length + 1);
-    text.resize(copied > 0 ? static_cast<size_t>(copied) : 0);
-    return text;
-}
+std::string WindowText(HWND hwnd) { return TextOf<char, &GetWindowTextLengthA, &GetWindowTextA>(hwnd); }
+std::wstring WideWindowText(HWND hwnd) { return TextOf<wchar_t, &GetWindowTextLengthW, &GetWindowTextW>(hwnd); }
 
 int ScreenDpi() {
     const HDC screen = GetDC(nullptr);
