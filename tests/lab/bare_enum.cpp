@@ -14,7 +14,6 @@
 
 #include <cstdio>
 #include <fstream>
-#include <sstream>
 #include <string>
 
 #include "natcfg/natupnp.h"
@@ -74,29 +73,17 @@ int Fail(const char* what, HRESULT hr) {
     return 1;
 }
 
-std::wstring Wide(const std::string& utf8) {
-    const int size = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring text(static_cast<size_t>(size), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), text.data(), size);
-    return text;
-}
-
-// The platform Adds of the file's mappings, enabled, in its order; false at the first refusal.
+// The platform Adds of the file's mappings (ASCII texts), enabled, in its order; false at the first refusal.
 bool AddAll(IStaticPortMappingCollection* collection, const char* path) {
     std::ifstream file(path);
-    std::string line;
-    while (std::getline(file, line)) {
-        std::istringstream fields(line);
-        std::string protocol, externalPort, client, internalPort, description;
-        std::getline(fields, protocol, '\t');
-        std::getline(fields, externalPort, '\t');
-        std::getline(fields, client, '\t');
-        std::getline(fields, internalPort, '\t');
-        std::getline(fields, description);
-        const Bstr protocolText(Wide(protocol)), clientText(Wide(client)), descriptionText(Wide(description));
+    std::string protocol, client, description;
+    long externalPort = 0, internalPort = 0;
+    while (file >> protocol >> externalPort >> client >> internalPort && std::getline(file >> std::ws, description)) {
+        const auto wide = [](const std::string& text) { return std::wstring(text.begin(), text.end()); };
+        const Bstr protocolText(wide(protocol)), clientText(wide(client)), descriptionText(wide(description));
         ComPtr<IStaticPortMapping> added;
-        const HRESULT hr = collection->Add(std::stol(externalPort), protocolText.get(), std::stol(internalPort),
-                                           clientText.get(), VARIANT_TRUE, descriptionText.get(), &added);
+        const HRESULT hr = collection->Add(externalPort, protocolText.get(), internalPort, clientText.get(),
+                                           VARIANT_TRUE, descriptionText.get(), &added);
         if (FAILED(hr)) return Fail("Add", hr) == 0;
     }
     return true;

@@ -320,9 +320,11 @@ FILE_NAME_FIELD=1148
 EXPORT_LIST=32774
 IMPORT_LIST=32775
 
-# Imports the file through the open dialog; the summary (or the file's faults) comes as a box.
+# Imports the file through the open dialog; its one box (the summary, or the file's faults) says the text.
 import_list() {
   drv command "$IMPORT_LIST" -- dialog "Import Mapping List" -- set "$FILE_NAME_FIELD" "$1" -- press 1 -- gone >/dev/null
+  expect_box "Import Mapping List" "$2"
+  drv nobox -- idle >/dev/null
 }
 
 # The summary's lines for the router's mappings, line 2 on, each left alone with the reason.
@@ -364,9 +366,7 @@ scenario_list_file() {
   # A router reset: every mapping is gone. Import puts all five back.
   while IFS=$'\t' read -r proto eport client iport desc; do gk_lab_upnpc -d "$eport" "$proto" >/dev/null; done <<<"$saved"
   expect_eq "the router after its reset" "$(gk_lab_list)" ""
-  import_list "$winfile"
-  expect_box "Import Mapping List" $'5 added, 0 already on the router, 0 in conflict, 0 failed, 0 not tried.\r\n'
-  drv nobox -- idle >/dev/null
+  import_list "$winfile" $'5 added, 0 already on the router, 0 in conflict, 0 failed, 0 not tried.\r\n'
   # The router lists its mappings in an order of its own.
   expect_eq "the router after the import" "$(gk_lab_list | LC_ALL=C sort)" "$(LC_ALL=C sort <<<"$saved")"
   local held
@@ -374,26 +374,20 @@ scenario_list_file() {
   expect_tree_is_router "after the import"
 
   # The same file again adds nothing.
-  import_list "$winfile"
-  expect_box "Import Mapping List" "0 added, 5 already on the router, 0 in conflict, 0 failed, 0 not tried."$'\r\n\r\n'"$(summary_lines "already on the router" <<<"$saved")"$'\n'
-  drv nobox -- idle >/dev/null
+  import_list "$winfile" "0 added, 5 already on the router, 0 in conflict, 0 failed, 0 not tried."$'\r\n\r\n'"$(summary_lines "already on the router" <<<"$saved")"$'\n'
   expect_eq "the router after the second import" "$(gk_lab_list)" "$held"
 
   # A file with one bad line changes nothing and names the line.
   local bad=$work/bad.csv winbad
   winbad=$(gk_lab_wine winepath -w "$bad" 2>/dev/null)
   printf 'Protocol,External port,Internal client,Internal port\r\nTCP,4444,192.0.2.30,4444\r\nTCP,70000,192.0.2.30,80\r\n' >"$bad"
-  import_list "$winbad"
-  expect_box "Import Mapping List" "$winbad cannot be imported, so nothing on the router has changed:"$'\r\n\r\n'"Line 3: the external port \"70000\" is not a number from 1 to 65535."$'\r\n'
-  drv nobox -- idle >/dev/null
+  import_list "$winbad" "$winbad cannot be imported, so nothing on the router has changed:"$'\r\n\r\n'"Line 3: the external port \"70000\" is not a number from 1 to 65535."$'\r\n'
   expect_eq "the router after the bad file" "$(gk_lab_list)" "$held"
 
   # A line for a port the router holds for another target: left as it is, and reported.
   IFS=$'\t' read -r proto eport client iport desc <<<"$(head -n1 <<<"$saved")"
   printf 'Protocol,External port,Internal client,Internal port\r\n%s,%s,192.0.2.99,%s\r\n' "$proto" "$eport" "$iport" >"$bad"
-  import_list "$winbad"
-  expect_box "Import Mapping List" "0 added, 0 already on the router, 1 in conflict, 0 failed, 0 not tried."$'\r\n\r\n'"Line 2: $proto $eport to 192.0.2.99:$iport: the router holds $proto $eport for $client:$iport, left as it is."$'\r\n'
-  drv nobox -- idle >/dev/null
+  import_list "$winbad" "0 added, 0 already on the router, 1 in conflict, 0 failed, 0 not tried."$'\r\n\r\n'"Line 2: $proto $eport to 192.0.2.99:$iport: the router holds $proto $eport for $client:$iport, left as it is."$'\r\n'
   expect_eq "the router after the conflicting line" "$(gk_lab_list)" "$held"
   expect_tree_is_router "after the conflicting line"
   close_gatekeel

@@ -1,6 +1,8 @@
 // libFuzzer target for the list's file reader: any bytes read without a crash or a sanitizer report, and a
 // file that reads without faults comes back record for record after it is written with either separator.
+#include <algorithm>
 #include <cstdint>
+#include <tuple>
 #include <cstdlib>
 #include <string>
 #include <string_view>
@@ -11,17 +13,13 @@
 
 namespace {
 
+auto Fields(const listfile::ListedMapping& l) {
+    const PortMapping& m = l.mapping;
+    return std::tie(m.protocol, m.externalPort, m.internalClient, m.internalPort, m.enabled, m.description);
+}
+
 bool SameRecords(const std::vector<listfile::ListedMapping>& a, const std::vector<listfile::ListedMapping>& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        const PortMapping& x = a[i].mapping;
-        const PortMapping& y = b[i].mapping;
-        if (x.protocol != y.protocol || x.externalPort != y.externalPort || x.internalClient != y.internalClient ||
-            x.internalPort != y.internalPort || x.enabled != y.enabled || x.description != y.description) {
-            return false;
-        }
-    }
-    return true;
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](auto& x, auto& y) { return Fields(x) == Fields(y); });
 }
 
 std::vector<PortMapping> Records(const std::vector<listfile::ListedMapping>& listed) {

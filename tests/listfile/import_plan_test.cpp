@@ -15,20 +15,25 @@ using listfile::LineOutcome;
 const std::vector<PortMapping> kRouter = {Mapping(L"TCP", 8080, L"192.0.2.20", 80, -1, L"Web"),
                                           Mapping(L"UDP", 3074, L"192.0.2.30", 3074), Mapping(L"tcp", 22, L"NAS", 22)};
 
+// The action, the client of the router's mapping on that place (if any), and the report before any Add.
 struct PlanCase {
     PortMapping listed;
     LineAction action;
-    const wchar_t* heldClient;  // of the router's mapping on that place, if any
+    const wchar_t* heldClient;
+    LineOutcome before;
+    const wchar_t* reason;
 };
 
 const PlanCase kPlanCases[] = {
-    {Mapping(L"TCP", 8080, L"192.0.2.20", 80, 0, L"other text"), LineAction::AlreadyThere, L"192.0.2.20"},
-    {Mapping(L"TCP", 8080, L"192.0.2.20", 81), LineAction::Conflict, L"192.0.2.20"},
-    {Mapping(L"TCP", 8080, L"192.0.2.21", 80), LineAction::Conflict, L"192.0.2.20"},
-    {Mapping(L"UDP", 8080, L"192.0.2.20", 80), LineAction::Add, L"<no internal client>"},
-    {Mapping(L"UDP", 3074, L"192.0.2.21", 3074), LineAction::Conflict, L"192.0.2.30"},
-    {Mapping(L"TCP", 22, L"nas", 22), LineAction::AlreadyThere, L"NAS"},
-    {Mapping(L"TCP", 23, L"nas", 22), LineAction::Add, L"<no internal client>"},
+    {Mapping(L"TCP", 8080, L"192.0.2.20", 80, 0, L"other text"), LineAction::AlreadyThere, L"192.0.2.20",
+     LineOutcome::AlreadyThere, L""},
+    {Mapping(L"TCP", 8080, L"192.0.2.20", 81), LineAction::Conflict, L"192.0.2.20", LineOutcome::Conflict, L"192.0.2.20:80"},
+    {Mapping(L"TCP", 8080, L"192.0.2.21", 80), LineAction::Conflict, L"192.0.2.20", LineOutcome::Conflict, L"192.0.2.20:80"},
+    {Mapping(L"UDP", 8080, L"192.0.2.20", 80), LineAction::Add, L"<no internal client>", LineOutcome::NotTried, L""},
+    {Mapping(L"UDP", 3074, L"192.0.2.21", 3074), LineAction::Conflict, L"192.0.2.30", LineOutcome::Conflict,
+     L"192.0.2.30:3074"},
+    {Mapping(L"TCP", 22, L"nas", 22), LineAction::AlreadyThere, L"NAS", LineOutcome::AlreadyThere, L""},
+    {Mapping(L"TCP", 23, L"nas", 22), LineAction::Add, L"<no internal client>", LineOutcome::NotTried, L""},
 };
 
 TEST(PlanImport, AddsWhatIsMissingAndNeverOverwrites) {
@@ -43,14 +48,9 @@ TEST(PlanImport, AddsWhatIsMissingAndNeverOverwrites) {
         EXPECT_EQ(plan[i].listed.line, i + 2);
         EXPECT_EQ(plan[i].action, kPlanCases[i].action);
         EXPECT_EQ(plan[i].held.internalClient, kPlanCases[i].heldClient);
-        const LineOutcome before = plan[i].action == LineAction::Add ? LineOutcome::NotTried
-                                   : plan[i].action == LineAction::Conflict ? LineOutcome::Conflict
-                                                                            : LineOutcome::AlreadyThere;
-        EXPECT_EQ(reports[i].outcome, before);
+        EXPECT_EQ(reports[i].outcome, kPlanCases[i].before);
         EXPECT_EQ(reports[i].line, i + 2);
-        EXPECT_EQ(reports[i].reason, before == LineOutcome::Conflict ? plan[i].held.internalClient + L":" +
-                                                                           std::to_wstring(plan[i].held.internalPort)
-                                                                     : L"");
+        EXPECT_EQ(reports[i].reason, kPlanCases[i].reason);
     }
 }
 
