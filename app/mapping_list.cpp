@@ -9,12 +9,14 @@
 #include "ui/app.h"
 #include "ui/dialog.h"
 #include "ui/text.h"
+#include "ui/text_rules.h"
 
 HWND mainWindowHandle = nullptr;
 
 namespace {
 
-constexpr const wchar_t* kEol = L"\r\n";
+using ui::kEol;
+
 constexpr wchar_t kEllipsis[] = L"...";
 
 // The first characters of text, "..." included, in at most chars characters; no pair is split.
@@ -22,7 +24,7 @@ std::wstring Cut(std::wstring_view text, size_t chars) {
     const size_t ellipsis = std::size(kEllipsis) - 1;
     if (chars < ellipsis) return std::wstring(chars, L'.');
     size_t keep = chars - ellipsis;
-    if (keep > 0 && IS_HIGH_SURROGATE(text[keep - 1])) --keep;
+    if (keep > 0 && ui::IsHighSurrogate(text[keep - 1])) --keep;
     return std::wstring(text.substr(0, keep)) + kEllipsis;
 }
 

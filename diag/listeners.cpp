@@ -4,7 +4,6 @@
 #include <iphlpapi.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cstddef>
 #include <cstring>
 #include <new>
@@ -13,6 +12,7 @@
 #include "diag/host_network_info.h"
 #include "ui/handles.h"
 #include "ui/system_library.h"
+#include "ui/text_rules.h"
 
 namespace {
 
@@ -193,10 +193,8 @@ std::wstring ProgramName(DWORD pid) {
 }  // namespace
 
 std::optional<Transport> TransportOf(const std::string& protocol) {
-    std::string upper = protocol;
-    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    if (upper == "TCP") return Transport::Tcp;
-    if (upper == "UDP") return Transport::Udp;
+    if (ui::SameIgnoringAsciiCase(protocol, "TCP")) return Transport::Tcp;
+    if (ui::SameIgnoringAsciiCase(protocol, "UDP")) return Transport::Udp;
     return std::nullopt;
 }
 

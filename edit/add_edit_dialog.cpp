@@ -7,6 +7,7 @@
 #include "ui/app.h"
 #include "ui/flag_scope.h"
 #include "ui/message_box.h"
+#include "ui/text_rules.h"
 
 namespace {
 
@@ -38,16 +39,6 @@ bool ScanUnsigned(const std::string& text, uint32_t& value) {
     value = static_cast<uint32_t>(number);
     if (negative && !overflow) value = 0u - value;
     return true;
-}
-
-// Puts each argument in place of its insert ("%1", "%2"), without reading the text as a format.
-std::string WithInserts(std::string text, const std::string& first, const std::string& second) {
-    const std::pair<const char*, const std::string*> inserts[] = {{"%1", &first}, {"%2", &second}};
-    for (const auto& [marker, value] : inserts) {
-        const size_t at = text.find(marker);
-        if (at != std::string::npos) text.replace(at, 2, *value);
-    }
-    return text;
 }
 
 }  // namespace
@@ -105,7 +96,7 @@ bool CAddEditDlg::ExchangePort(Direction direction, int controlId, uint32_t& por
     port = value;
     if (value > kPortMax) {
         const std::string text = ui::ResourceString(IDS_ENTER_INTEGER_BETWEEN, "Enter an integer between %1 and %2.");
-        FailField(controlId, WithInserts(text, "0", std::to_string(kPortMax)));
+        FailField(controlId, ui::WithInserts(text, {"0", std::to_string(kPortMax)}));
         return false;
     }
     return true;

@@ -3,8 +3,6 @@
 #include <windowsx.h>
 #include <commctrl.h>
 
-#include <algorithm>
-#include <cctype>
 #include <string>
 
 #include "edit/add_edit_dialog.h"
@@ -13,6 +11,7 @@
 #include "ui/flag_scope.h"
 #include "ui/message_box.h"
 #include "ui/text.h"
+#include "ui/text_rules.h"
 #include "ui/tree_view.h"
 
 namespace {
@@ -23,12 +22,8 @@ Portolan* UsableConfigurator() {
     return configurator && configurator->collection ? configurator : nullptr;
 }
 
-bool IsTcp(const std::wstring& protocol) {
-    std::string text = ui::WideToAnsi(protocol);
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return text == "TCP";
-}
+// As the dialog works in ANSI text: the protocol in the ANSI code page, any case.
+bool IsTcp(const std::wstring& protocol) { return ui::SameIgnoringAsciiCase(ui::WideToAnsi(protocol), "TCP"); }
 
 // Sets the cursor to the wait cursor for the scope and back to the arrow after it.
 class WaitCursor {

@@ -5,8 +5,13 @@
 #include <utility>
 
 #include "listfile/list_text.h"
+#include "ui/text_rules.h"
 
 namespace listfile {
+
+using ui::kEol;
+using ui::OneLine;
+using ui::SameIgnoringAsciiCase;
 
 namespace {
 

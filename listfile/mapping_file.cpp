@@ -10,8 +10,12 @@
 
 #include "listfile/list_text.h"
 #include "listfile/unicode_text.h"
+#include "ui/text_rules.h"
 
 namespace listfile {
+
+using ui::OneLine;
+using ui::SameIgnoringAsciiCase;
 
 namespace {
 
@@ -226,7 +230,7 @@ void AppendLine(std::wstring& text, std::initializer_list<std::wstring_view> fie
         AppendField(text, field, separator);
         first = false;
     }
-    text += kEol;
+    text += ui::kEol;
 }
 
 // ---- Values ----

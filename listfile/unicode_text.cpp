@@ -2,14 +2,16 @@
 
 #include <cstdint>
 
+#include "ui/text_rules.h"
+
 namespace listfile {
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
 
-bool IsHighSurrogate(char32_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-bool IsLowSurrogate(char32_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
-bool IsSurrogate(char32_t c) { return c >= 0xD800 && c <= 0xDFFF; }
+using ui::IsHighSurrogate;
+using ui::IsLowSurrogate;
+using ui::IsSurrogate;
 
 // A code unit as stored, whatever the width and signedness of wchar_t.
 char32_t Unit(wchar_t c) { return static_cast<char32_t>(static_cast<uint32_t>(c)); }

@@ -11,9 +11,9 @@ mkdir -p "$out"
 out=$(cd "$out" && pwd)
 
 sources=("$root/listfile/mapping_file.cpp" "$root/listfile/unicode_text.cpp" "$root/listfile/import_plan.cpp"
-         "$root/listfile/list_text.cpp"
+         "$root/listfile/list_text.cpp" "$root/ui/text_rules.cpp"
          "$root/natcfg/port_mapping.cpp" "$here/fuzz_mapping_list.cpp")
-headers=("$root"/listfile/*.h "$root/natcfg/port_mapping.h" "$here/listfile_test_support.h")
+headers=("$root"/listfile/*.h "$root/ui/text_rules.h" "$root/natcfg/port_mapping.h" "$here/listfile_test_support.h")
 fuzzer=$out/fuzz_mapping_list
 
 # Rebuilt only when a source is newer than the last build.
