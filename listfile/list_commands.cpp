@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <iterator>
 
+#include "listfile/ansi_text.h"
 #include "listfile/file_access.h"
 #include "listfile/import_progress.h"
 #include "listfile/mapping_file.h"
@@ -166,7 +167,7 @@ void ListCommands::ImportFile(const std::wstring& path) {
         return;
     }
     // The whole file is checked before the router is touched.
-    const listfile::ReadResult file = listfile::ReadMappingList(bytes, &ui::AnsiToWide);
+    const listfile::ReadResult file = listfile::ReadMappingList(bytes, &listfile::DecodeAnsiFile);
     if (!file.faults.empty()) {
         Box(path + L" cannot be imported, so nothing on the router has changed:\r\n\r\n" +
                 listfile::FaultList(file.faults),

@@ -187,7 +187,7 @@ wchar_t DetectSeparator(std::wstring_view text) {
 
 // A spreadsheet runs a cell that begins with one of these as a formula.
 bool StartsFormula(wchar_t c) {
-    return c == L'=' || c == L'+' || c == L'-' || c == L'@' || c == L'\t' || c == L'\r';
+    return c == L'=' || c == L'+' || c == L'-' || c == L'@' || c == L'\t' || c == L'\r' || c == L'\n';
 }
 
 // Formula-like after any run of apostrophes: such a field gets one apostrophe more, so taking one
@@ -203,15 +203,16 @@ std::wstring_view Unguarded(std::wstring_view text) {
     return !text.empty() && text.front() == L'\'' && NeedsGuard(text) ? text.substr(1) : text;
 }
 
-bool NeedsQuotes(std::wstring_view field, wchar_t separator) {
+// A spreadsheet's default import splits on comma, semicolon and tab at once, whichever the file
+// uses, so a field with any of them is quoted.
+bool NeedsQuotes(std::wstring_view field) {
     if (field.empty()) return false;
     if (IsBlank(field.front()) || IsBlank(field.back())) return true;
-    const wchar_t special[] = {separator, L'"', L'\r', L'\n'};
-    return field.find_first_of(std::wstring_view(special, std::size(special))) != std::wstring_view::npos;
+    return field.find_first_of(L",;\t\"\r\n") != std::wstring_view::npos;
 }
 
-void AppendField(std::wstring& line, std::wstring_view field, wchar_t separator) {
-    if (!NeedsQuotes(field, separator)) {
+void AppendField(std::wstring& line, std::wstring_view field) {
+    if (!NeedsQuotes(field)) {
         line.append(field);
         return;
     }
@@ -227,7 +228,7 @@ void AppendLine(std::wstring& text, std::initializer_list<std::wstring_view> fie
     bool first = true;
     for (std::wstring_view field : fields) {
         if (!first) text += separator;
-        AppendField(text, field, separator);
+        AppendField(text, field);
         first = false;
     }
     text += ui::kEol;

@@ -7,15 +7,13 @@
 #include <string_view>
 #include <vector>
 
+#include "listfile/unicode_text.h"
 #include "natcfg/port_mapping.h"
 
 namespace listfile {
 
 constexpr size_t kMaxFileBytes = 1024 * 1024;  // larger files are refused whole
 constexpr size_t kMaxFileLines = 4096;
-
-// The ANSI code page's decoding (production: ui::AnsiToWide; the fuzz target: Latin-1).
-using AnsiDecoder = std::wstring (*)(std::string_view bytes);
 
 // A mapping read from a file, with the file line where its record begins (1 = the first line).
 struct ListedMapping {

@@ -117,7 +117,7 @@ DecodedText Decode(std::string_view bytes, AnsiDecoder decodeAnsi) {
     if (StartsWith(bytes, "\xFF\xFE")) return DecodeUtf16(bytes.substr(2), false);
     if (StartsWith(bytes, "\xFE\xFF")) return DecodeUtf16(bytes.substr(2), true);
     DecodedText decoded = DecodeUtf8(bytes);
-    if (!decoded.invalidAt.empty()) decoded = DecodedText{decodeAnsi(bytes), {}};
+    if (!decoded.invalidAt.empty()) decoded = decodeAnsi(bytes);
     return decoded;
 }
 

@@ -7,18 +7,21 @@
 #include <string_view>
 #include <vector>
 
-#include "listfile/mapping_file.h"
-
 namespace listfile {
 
 constexpr const char kUtf8Bom[] = "\xEF\xBB\xBF";
 
-// The file's text as UTF-16, with where (text offsets) its bytes broke the encoding their BOM promised.
+// The file's text as UTF-16, with where (text offsets) its bytes broke their encoding, named as the
+// fault says it ("the bytes are not valid <encoding>.").
 struct DecodedText {
     std::wstring text;
     std::vector<size_t> invalidAt;
-    const wchar_t* encoding = L"UTF-8";
+    std::wstring encoding = L"UTF-8";
 };
+
+// The decoding of a file in the code page of the user's language (production: DecodeAnsiFile; the fuzz
+// target: Latin-1).
+using AnsiDecoder = DecodedText (*)(std::string_view bytes);
 
 // A BOM names the encoding; without one, valid UTF-8 is UTF-8 and anything else the ANSI code page.
 DecodedText Decode(std::string_view bytes, AnsiDecoder decodeAnsi);

@@ -8,6 +8,7 @@
 
 #include <cstring>
 
+#include "listfile/ansi_text.h"
 #include "listfile/file_access.h"
 #include "listfile/mapping_file.h"
 #include "res/resource.h"
@@ -96,7 +97,7 @@ TEST_F(ListCommandsTest, ExportWritesTheListWithTheUsersListSeparator) {
     ASSERT_TRUE(driver.Ran());
     const std::string bytes = BytesOf(path);
     EXPECT_EQ(bytes.rfind("\xEF\xBB\xBFProtocol;External port;Internal client;", 0), 0u) << bytes;
-    const listfile::ReadResult read = listfile::ReadMappingList(bytes, &ui::AnsiToWide);
+    const listfile::ReadResult read = listfile::ReadMappingList(bytes, &listfile::DecodeAnsiFile);
     ASSERT_TRUE(read.faults.empty()) << ui::WideToAnsi(listfile::FaultList(read.faults));
     ASSERT_EQ(read.mappings.size(), 3u);
     for (size_t i = 0; i < 3; ++i) {

@@ -4,13 +4,14 @@
 #include <string>
 #include <string_view>
 
+#include "listfile/unicode_text.h"
 #include "natcfg/port_mapping.h"
 
-// Stands in for the ANSI code page, the same on every machine.
-inline std::wstring Latin1(std::string_view bytes) {
+// Stands in for the code page of the user's language, the same on every machine.
+inline listfile::DecodedText Latin1(std::string_view bytes) {
     std::wstring text;
     for (char byte : bytes) text += static_cast<wchar_t>(static_cast<unsigned char>(byte));
-    return text;
+    return {text, {}, L"Latin-1"};
 }
 
 inline PortMapping Mapping(const wchar_t* protocol, int32_t external, const wchar_t* client, int32_t internal,
