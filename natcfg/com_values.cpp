@@ -5,14 +5,7 @@ namespace natcfg {
 void RaiseComError(HRESULT code) { throw ComError{code, nullptr}; }
 
 Bstr::Bstr(std::wstring_view text) {
-    value_ = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
-    if (!value_) RaiseComError(E_OUTOFMEMORY);
-}
-
-IUnknown* ScopedVariant::Object() const noexcept {
-    if (value_.vt == VT_DISPATCH) return value_.pdispVal;
-    if (value_.vt == VT_UNKNOWN) return value_.punkVal;
-    return nullptr;
+    if (!Assign(text)) RaiseComError(E_OUTOFMEMORY);
 }
 
 void ScopedVariant::Clear() {
