@@ -259,6 +259,7 @@ void CGatekeelDlg::RefreshCommand() {
 
 bool CGatekeelDlg::ReadRouter() {
     listRead_ = false;
+    firewall_.Forget();  // the tips read it anew after each refresh
     OpenConfigurator();
     Portolan* const configurator = sharedConfigurator;
     if (!configurator) return false;

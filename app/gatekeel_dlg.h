@@ -8,6 +8,7 @@
 
 #include "app/main_tips.h"
 #include "app/mapping_menu.h"
+#include "diag/firewall.h"
 #include "diag/service_control_manager.h"
 #include "edit/mapping_commands.h"
 #include "listfile/list_commands.h"
@@ -142,4 +143,6 @@ private:
     MappingMenu menu_;
     std::unique_ptr<ui::InputFilter> keys_;
     MainTips tips_;
+    // Windows Firewall's policy, read when a tip first needs it after a refresh.
+    mutable FirewallCache firewall_;
 };

@@ -114,10 +114,10 @@ std::wstring CGatekeelDlg::PointedMappingTip(HWND tree) const {
         // The empty list of a refresh that found no router says why it may have found none.
         if (configurator->nat && configurator->collection) return {};
         info.LoadAdapters();
-        return ui::AnsiToWide(ExplainNoRouter(SsdpFacts::Of(ssdp_), info.Adapters(), LastAdapterQuery()));
+        return ui::AnsiToWide(ExplainNoRouter(SsdpFacts::Of(ssdp_), info.Adapters(), LastAdapterQuery(), firewall_.Policy()));
     }
     const LPARAM index = ui::TreeItemData(tree, item);
     if (index < 0 || static_cast<uint64_t>(index) >= configurator->mappings.size()) return {};
     info.LoadAdapters();
-    return MappingTip(configurator->mappings[static_cast<size_t>(index)], info.Adapters());
+    return MappingTip(configurator->mappings[static_cast<size_t>(index)], info.Adapters(), firewall_);
 }

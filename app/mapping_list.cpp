@@ -60,20 +60,22 @@ std::wstring RecordLines(const PortMapping& mapping, const TipTexts& texts) {
 }
 
 // Where the mapping leads to this computer, whether a program there receives what the router
-// forwards: the socket tables are read now.
-std::wstring ListeningVerdict(const PortMapping& mapping, const IP_ADAPTER_INFO* adapters) {
+// forwards (the socket tables are read now), and whether the firewall lets it in.
+std::wstring ListeningVerdicts(const PortMapping& mapping, const IP_ADAPTER_INFO* adapters, FirewallCache& firewall) {
     const std::optional<ListeningQuery> query = ListeningQueryOf(
         ui::WideToAnsi(mapping.protocol), mapping.internalPort, ui::WideToAnsi(mapping.internalClient), adapters);
     if (!query) return {};
-    return kEol + ExplainListening(*query, ReadListeners(query->transport, query->port));
+    const ListenerTable table = ReadListeners(query->transport, query->port);
+    const FirewallQuery forwarded{query->transport, query->port, ListeningProgram(*query, table)};
+    return kEol + ExplainListening(*query, table) + kEol + ExplainFirewall(firewall.Policy(), forwarded, &ExpandedPath);
 }
 
 // What the record means. Addresses are ASCII; the verdicts show no other text of the router's.
-std::wstring Verdicts(const PortMapping& mapping, const IP_ADAPTER_INFO* adapters) {
+std::wstring Verdicts(const PortMapping& mapping, const IP_ADAPTER_INFO* adapters, FirewallCache& firewall) {
     const std::string external = ui::WideToAnsi(mapping.externalIPAddress);
     std::wstring text = kEol + ui::AnsiToWide(ExplainExternalAddress(external, static_cast<uint32_t>(mapping.externalPort)));
     text += kEol + ui::AnsiToWide(ExplainInternalClient(ui::WideToAnsi(mapping.internalClient), adapters));
-    text += ListeningVerdict(mapping, adapters);
+    text += ListeningVerdicts(mapping, adapters, firewall);
     if (!mapping.enabled) text += std::wstring(kEol) + L"Disabled: the router keeps this mapping but forwards nothing.";
     return text;
 }
@@ -96,8 +98,8 @@ std::wstring MappingLine(const PortMapping& mapping) {
     return line;
 }
 
-std::wstring MappingTip(const PortMapping& mapping, const IP_ADAPTER_INFO* adapters) {
-    const std::wstring verdicts = Verdicts(mapping, adapters);
+std::wstring MappingTip(const PortMapping& mapping, const IP_ADAPTER_INFO* adapters, FirewallCache& firewall) {
+    const std::wstring verdicts = Verdicts(mapping, adapters, firewall);
     TipTexts texts{mapping.description, mapping.protocol, mapping.internalClient,
                    mapping.externalIPAddress.empty() ? L"not reported" : mapping.externalIPAddress};
     // The verdicts come whole; the router's texts are cut to what the rest leaves.

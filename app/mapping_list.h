@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 
+#include "diag/firewall.h"
 #include "natcfg/portolan.h"
 
 // Process-wide: the main dialog's window, for TraversalProgress.
@@ -19,9 +20,10 @@ std::wstring MappingLine(const PortMapping& mapping);
 
 // The tip of a mapping's line: the whole record, then what it means for reaching the port and
 // the internal client, and where that client is this computer, whether a program there takes
-// what the router forwards (the socket tables are read at each call: only for a tip that shows).
-// It fits what a tip can show: the router's texts are cut, never the verdicts.
-std::wstring MappingTip(const PortMapping& mapping, const IP_ADAPTER_INFO* adapters);
+// what the router forwards (the socket tables are read at each call: only for a tip that shows)
+// and what Windows Firewall does with it (the policy as the cache holds it). It fits what a tip
+// can show: the router's texts are cut, never the verdicts.
+std::wstring MappingTip(const PortMapping& mapping, const IP_ADAPTER_INFO* adapters, FirewallCache& firewall);
 
 // The configurator's progress function during a refresh.
 void TraversalProgress(int32_t code);

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "diag/firewall_verdict.h"
 #include "diag/host_network_info.h"
 #include "diag/listeners.h"
 
@@ -41,9 +42,11 @@ std::string ExplainSsdp(const SsdpFacts& facts);
 
 // Why no router answered a search: the causes this computer shows (the SSDP service not
 // running, or its state out of sight; no adapter with a default gateway; only a virtual or
-// tunnel adapter with one), and where it shows none for certain, the router's side (UPnP
-// off, IGD version 2, UDP 1900 and TCP 2869 blocked); then what to do next.
-std::string ExplainNoRouter(const SsdpFacts& ssdp, const IP_ADAPTER_INFO* adapters, AdapterQueryOutcome query);
+// tunnel adapter with one; network discovery off in the firewall), and where it shows none for
+// certain, the router's side (UPnP off, IGD version 2, UDP 1900 and TCP 2869 blocked); then what
+// to do next.
+std::string ExplainNoRouter(const SsdpFacts& ssdp, const IP_ADAPTER_INFO* adapters, AdapterQueryOutcome query,
+                            const FirewallPolicy& firewall = {});
 
 // The version Windows reported, as major.minor.build and platform.
 std::string ExplainOsVersion(const OSVERSIONINFOEXA& version, bool known);
@@ -72,3 +75,5 @@ std::optional<ListeningQuery> ListeningQueryOf(const std::string& protocol, int3
 // all of them; one only on a loopback or another address, or on IPv6 alone; none; or, without
 // the table, that Gatekeel cannot tell. Wide, as a program's name may be in any script.
 std::wstring ExplainListening(const ListeningQuery& query, const ListenerTable& table);
+// The path of the program that receives what the router forwards, where the table shows it.
+std::optional<std::wstring> ListeningProgram(const ListeningQuery& query, const ListenerTable& table);

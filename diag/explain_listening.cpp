@@ -58,6 +58,12 @@ std::optional<ListeningQuery> ListeningQueryOf(const std::string& protocol, int3
     return ListeningQuery{*transport, static_cast<uint16_t>(port), *address};
 }
 
+std::optional<std::wstring> ListeningProgram(const ListeningQuery& query, const ListenerTable& table) {
+    const PortHolders holders(query, table.rows);
+    if (!table.delivered || !holders.serving || holders.serving->path.empty()) return std::nullopt;
+    return holders.serving->path;
+}
+
 std::wstring ExplainListening(const ListeningQuery& query, const ListenerTable& table) {
     const std::wstring use = PortUse(query);
     if (!table.delivered) {

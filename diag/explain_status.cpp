@@ -192,6 +192,12 @@ std::string RouteVerdict(Route route) {
     return {};
 }
 
+std::optional<Cause> DiscoveryCause(const FirewallPolicy& firewall) {
+    const std::optional<std::string> cause = NetworkDiscoveryCause(firewall);
+    if (!cause) return std::nullopt;
+    return Cause{*cause, true};
+}
+
 }  // namespace
 
 std::string ExplainAdapters(const IP_ADAPTER_INFO* adapters, AdapterQueryOutcome query) {
@@ -235,10 +241,11 @@ std::string ExplainSsdp(const SsdpFacts& facts) {
            "administrator\".";
 }
 
-std::string ExplainNoRouter(const SsdpFacts& ssdp, const IP_ADAPTER_INFO* adapters, AdapterQueryOutcome query) {
+std::string ExplainNoRouter(const SsdpFacts& ssdp, const IP_ADAPTER_INFO* adapters, AdapterQueryOutcome query,
+                            const FirewallPolicy& firewall) {
     std::string text = std::string("Gatekeel found no router that answers over UPnP. The likely causes:") + kEolNarrow;
     bool certain = false;
-    for (const std::optional<Cause>& cause : {SsdpCause(ssdp), AdapterCause(adapters, query)}) {
+    for (const std::optional<Cause>& cause : {SsdpCause(ssdp), AdapterCause(adapters, query), DiscoveryCause(firewall)}) {
         if (!cause) continue;
         text += "- " + cause->text + kEolNarrow;
         certain = certain || cause->certain;

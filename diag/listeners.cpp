@@ -170,8 +170,8 @@ std::wstring FileNamePart(const std::wstring& path) {
     return slash == std::wstring::npos ? path : path.substr(slash + 1);
 }
 
-// The file name of the process's image, where this user may read it; empty otherwise.
-std::wstring ProgramName(DWORD pid) {
+// The path of the process's image, where this user may read it; empty otherwise.
+std::wstring ProgramPath(DWORD pid) {
     // Looked up, not imported: Windows before Vista lacks it, and the exe must still start there.
     const auto queryImageName =
         ui::ProcAs<QueryImageNameFn>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "QueryFullProcessImageNameW"));
@@ -183,7 +183,7 @@ std::wstring ProgramName(DWORD pid) {
         DWORD length = capacity;
         if (queryImageName(process.get(), 0, path.data(), &length)) {
             path.resize(std::min(length, capacity));
-            return FileNamePart(path);
+            return path;
         }
         if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) return {};
     }
@@ -203,7 +203,10 @@ ListenerTable ReadListeners(Transport transport, uint16_t port) {
     transport == Transport::Tcp ? ReadRows<TcpTables>(rows) : ReadRows<UdpTables>(rows);
     ListenerTable table = rows.Take();
     for (Listener& row : table.rows) {
-        if (row.pid != 0 && row.pid != kSystemProcess) row.program = ProgramName(row.pid);
+        if (row.pid == kSystemProcess) row.path = L"System";  // as the firewall's rules name Windows itself
+        if (row.pid == 0 || row.pid == kSystemProcess) continue;
+        row.path = ProgramPath(row.pid);
+        row.program = FileNamePart(row.path);
     }
     return table;
 }

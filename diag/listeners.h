@@ -22,6 +22,7 @@ struct Listener {
     uint16_t port;
     DWORD pid;             // 0: the owner is unknown
     std::wstring program;  // the image's file name; empty where it cannot be read
+    std::wstring path = {};  // the image's whole path ("System" for Windows itself); empty where it cannot be read
 };
 
 struct ListenerTable {

@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "res/resource.h"
+#include "diag/firewall.h"
+#include "tests/diag/fake_ip_helper.h"
 #include "tests/diag/test_service_support.h"
 #include "tests/gui/main_dialog_fixture.h"
 #include "ui/text.h"
@@ -101,6 +103,37 @@ TEST_F(MainTipsTest, EachControlsTipIsTheDialogsAnswer) {
     EXPECT_TRUE(TipShows(Tree(), LabelPoint(TreeView_GetRoot(Tree())), L"Description: " + game.description + L"\r\n"));
     EXPECT_TRUE(TipShows(Item(IDC_SSDP_STATUS), Middle(Item(IDC_SSDP_STATUS)), L"(SSDPSRV)"));
     EXPECT_TRUE(TipShows(Item(IDC_OS_STATUS), Middle(Item(IDC_OS_STATUS)), L"Windows reports version "));
+}
+
+int firewallCreations = 0;
+HRESULT CountedFirewallCreate(REFCLSID clsid, REFIID iid, void** object) {
+    ++firewallCreations;
+    return CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, iid, object);
+}
+
+// Wine has no firewall: a mapping to this computer says so and nothing else of it, and the policy
+// is read at the first such tip after a refresh, not again until the next refresh.
+TEST_F(MainTipsTest, TheFirewallIsReadOncePerRefreshAndWineSaysItCannotBeRead) {
+    fake_ip_helper::ScopedFakeIpHelper fake;
+    fake.SetAdapters({{true, {"192.0.2.20"}}});
+    fakes::MappingValues here = fakes::NumberedValues(0);
+    here.internalClient = L"192.0.2.20";
+    Router(0).AddListed(here);
+    router_->AddListed(fakes::NumberedValues(1));
+    const FirewallCreator previous = SetFirewallCreator(&CountedFirewallCreate);
+    firewallCreations = 0;
+    Create();
+    const std::wstring cannot = L"\r\nGatekeel cannot read Windows Firewall's settings here.";
+    for (int refresh = 1; refresh <= 2; ++refresh) {
+        Click(IDC_REFRESH);
+        const std::vector<HTREEITEM> lines = Items();
+        for (HTREEITEM line : {lines[0], lines[1], lines[0]}) EXPECT_TRUE(TipShows(Tree(), LabelPoint(line), L"External port: "));
+        EXPECT_TRUE(TipShows(Tree(), LabelPoint(lines[0]), cannot));
+        const std::wstring tip = ShownTip();
+        EXPECT_EQ(tip.find(L"Firewall"), tip.rfind(L"Firewall")) << ui::WideToAnsi(tip);
+        EXPECT_EQ(firewallCreations, 2 * refresh) << "the products and the policy, once a refresh";
+    }
+    SetFirewallCreator(previous);
 }
 
 // Wine's manager grants every right: this one refuses all access and grants the query alone.

@@ -94,8 +94,9 @@ TEST(MappingTip, ShowsTheWholeRecordThenItsVerdicts) {
           L"..., port 2\r\nEnabled: no\r\nRouter's external address: eee", L"...\r\n\r\n", L"forwards nothing."},
          {L"dddd\r\n", L"tail"}},
     };
+    FirewallCache firewall;  // read by none of them: no mapping leads to this computer
     for (const TipCase& c : cases) {
-        const std::wstring tip = MappingTip(c.mapping, nullptr);
+        const std::wstring tip = MappingTip(c.mapping, nullptr, firewall);
         const std::string shown = ui::WideToAnsi(tip);
         EXPECT_LE(tip.size(), kTipChars) << c.name;
         for (const std::wstring& text : c.says) EXPECT_NE(tip.find(text), std::wstring::npos) << c.name << ":\n" << shown;
@@ -121,7 +122,7 @@ struct BoundSocket {
 };
 
 // The tables are the platform's (Wine names no owner of its programs' sockets), found through every
-// export, through the older ones alone (no owners) or none.
+// export, through the older ones alone (no owners) or none; Wine has no firewall to read.
 TEST(MappingTip, SaysWhatListensOnTheMappedPortOfThisComputer) {
     WSADATA winsock;
     ASSERT_EQ(WSAStartup(MAKEWORD(2, 2), &winsock), 0);
@@ -142,9 +143,12 @@ TEST(MappingTip, SaysWhatListensOnTheMappedPortOfThisComputer) {
         info.LoadAdapters();
         for (const std::vector<std::wstring>& m : mappings) {
             SCOPED_TRACE(ui::WideToAnsi(m[0] + L" " + m[1]) + " with " + std::to_string(exports.size()) + " exports");
-            const std::wstring tip = MappingTip(Mapping(m[0], L"", 1, L"192.0.2.20", std::stoi(m[1]), L"web"), info.Adapters());
+            FirewallCache firewall;
+            const std::wstring tip =
+                MappingTip(Mapping(m[0], L"", 1, L"192.0.2.20", std::stoi(m[1]), L"web"), info.Adapters(), firewall);
             const std::wstring says = exports == none ? L"so Gatekeel cannot tell whether a program " : m[2];
             EXPECT_NE(tip.find(says), std::wstring::npos) << ui::WideToAnsi(tip);
+            EXPECT_NE(tip.find(L"\r\nGatekeel cannot read Windows Firewall's settings here."), std::wstring::npos);
         }
     }
     WSACleanup();

@@ -59,8 +59,8 @@ std::string ClientTip(const char* client) {
 const SsdpFacts kRunning{true, SERVICE_RUNNING, 0, ""};
 
 std::string NoRouterTip(const SsdpFacts& ssdp, const std::vector<Adapter>& adapters,
-                        AdapterQueryOutcome query = {AdapterQuery::Listed, 0}) {
-    return ExplainNoRouter(ssdp, Head(AdapterList(adapters)), query);
+                        AdapterQueryOutcome query = {AdapterQuery::Listed, 0}, const FirewallPolicy& firewall = {}) {
+    return ExplainNoRouter(ssdp, Head(AdapterList(adapters)), query, firewall);
 }
 
 std::string ExternalTip(const char* external) { return ExplainExternalAddress(external, 8080); }
@@ -203,6 +203,9 @@ TEST(Explain, EachTipSaysWhatItsRecordsMean) {
          {"causes:\r\n- The SSDP Discovery service is stopped, and without it", kStoppedQueried}, {"cannot see", "IGD"}},
         {"no router: the service running, its state read alone", NoRouterTip(Queried(SERVICE_RUNNING), {kLan}),
          {"IGD version 1"}, {"SSDP"}},
+        {"no router: network discovery off", NoRouterTip(kRunning, {kLan}, {AdapterQuery::Listed, 0}, {false, L"", {}, {}, {4}}),
+         {"causes:\r\n- Network discovery is off on this Public network, so Windows may not hear the router's answers; make "
+          "the network private (Settings, Network & internet) or turn on network discovery.\r\nChange"}, {"IGD"}},
     };
     for (const TipCase& c : cases) {
         for (const char* text : c.says) EXPECT_NE(c.tip.find(text), std::string::npos) << c.name << " lacks " << text << ":\n" << c.tip;
