@@ -8,6 +8,7 @@
 
 using ui::WithInserts;
 
+
 namespace {
 
 // Rule names and programs come from other programs: one line each, and short.
@@ -29,21 +30,11 @@ struct ProfileVerdict {
     bool SameAs(const ProfileVerdict& other) const { return verdict == other.verdict && rule == other.rule; }
 };
 
-std::wstring_view Trimmed(std::wstring_view text) {
-    while (!text.empty() && (text.front() == L' ' || text.front() == L'\t')) text.remove_prefix(1);
-    while (!text.empty() && (text.back() == L' ' || text.back() == L'\t')) text.remove_suffix(1);
-    return text;
-}
-
 // The comma-separated items of a rule's list, trimmed.
 std::vector<std::wstring_view> Items(std::wstring_view list) {
-    std::vector<std::wstring_view> items;
-    for (size_t start = 0;;) {
-        const size_t comma = list.find(L',', start);
-        items.push_back(Trimmed(list.substr(start, comma == std::wstring_view::npos ? std::wstring_view::npos : comma - start)));
-        if (comma == std::wstring_view::npos) return items;
-        start = comma + 1;
-    }
+    std::vector<std::wstring_view> items = ui::Split(list, L',');
+    for (std::wstring_view& item : items) item = ui::TrimmedBlanks(item);
+    return items;
 }
 
 bool AnyItem(std::wstring_view list) {
@@ -68,8 +59,8 @@ bool HoldsPort(std::wstring_view ports, uint16_t port) {
     if (AnyItem(ports)) return true;
     for (std::wstring_view item : Items(ports)) {
         const size_t dash = item.find(L'-');
-        const auto low = Number(Trimmed(item.substr(0, dash)), 65535);
-        const auto high = dash == std::wstring_view::npos ? low : Number(Trimmed(item.substr(dash + 1)), 65535);
+        const auto low = Number(ui::TrimmedBlanks(item.substr(0, dash)), 65535);
+        const auto high = dash == std::wstring_view::npos ? low : Number(ui::TrimmedBlanks(item.substr(dash + 1)), 65535);
         if (low && high && *low <= port && port <= *high) return true;
     }
     return false;

@@ -117,9 +117,14 @@ int ListCommands::Box(const std::wstring& text, UINT type) const {
 void ListCommands::OnExport() {
     if (!CanExport()) return;
     const ui::FlagScope running(commandRunning_);
+    const std::string bytes = listfile::WriteMappingList(sharedConfigurator->mappings, ListSeparator());
+    // Said before a file is chosen: the list could not be put back from such a file.
+    if (const std::wstring refusal = listfile::ExportRefusal(bytes); !refusal.empty()) {
+        ui::ShowMessageBox(dialog_.Window(), refusal, kExportCaption, MB_OK | MB_ICONERROR);
+        return;
+    }
     const std::wstring path = AskForPath(dialog_.Window(), true);
     if (path.empty()) return;
-    const std::string bytes = listfile::WriteMappingList(sharedConfigurator->mappings, ListSeparator());
     if (const DWORD error = listfile::WriteFileReplacing(path, bytes)) {
         ui::ShowMessageBox(dialog_.Window(),
                            L"Gatekeel could not write " + path + L":\r\n\r\n" + FileErrorText(error),

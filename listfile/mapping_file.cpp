@@ -2,13 +2,13 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdint>
 #include <initializer_list>
 #include <map>
-#include <optional>
 #include <utility>
 
+#include "listfile/csv_records.h"
 #include "listfile/list_text.h"
+#include "listfile/mapping_values.h"
 #include "listfile/unicode_text.h"
 #include "ui/text_rules.h"
 
@@ -16,123 +16,13 @@ namespace listfile {
 
 using ui::OneLine;
 using ui::SameIgnoringAsciiCase;
+using ui::TrimmedBlanks;
+using ui::WithInserts;
 
 namespace {
 
 constexpr size_t kQuotedValueChars = 40;
-
-// ---- Lines and records ----
-
-bool IsLineEnd(wchar_t c) { return c == L'\r' || c == L'\n'; }
-bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
-
-std::wstring_view Trimmed(std::wstring_view text) {
-    while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
-    return text;
-}
-
-// Where each physical line starts; CRLF, LF and a lone CR each end one.
-class LineIndex {
-public:
-    explicit LineIndex(std::wstring_view text) {
-        if (!text.empty()) starts_.push_back(0);
-        for (size_t i = 0; i < text.size(); ++i) {
-            if (text[i] == L'\r' && i + 1 < text.size() && text[i + 1] == L'\n') ++i;
-            if (IsLineEnd(text[i]) && i + 1 < text.size()) starts_.push_back(i + 1);
-        }
-    }
-    size_t Count() const { return starts_.size(); }
-    // The line (from 1) that holds the text offset.
-    size_t LineAt(size_t offset) const {
-        return static_cast<size_t>(std::upper_bound(starts_.begin(), starts_.end(), offset) - starts_.begin());
-    }
-
-private:
-    std::vector<size_t> starts_;
-};
-
-struct Record {
-    size_t start = 0;  // text offset where the record begins
-    std::vector<std::wstring> fields;
-
-    // A spreadsheet writes ",,,,," for an empty row.
-    bool Blank() const {
-        return std::all_of(fields.begin(), fields.end(), [](const std::wstring& f) { return Trimmed(f).empty(); });
-    }
-};
-
-// RFC 4180 records, lenient as spreadsheets are: a quote inside an unquoted field is literal, and
-// text after a closing quote belongs to the field.
-class RecordReader {
-public:
-    RecordReader(std::wstring_view text, wchar_t separator) : text_(text), stops_{separator, L'\r', L'\n'} {}
-
-    // The next record that is not blank; none at the end, or when a quote runs to the end of the text.
-    std::optional<Record> NextFilled() {
-        Record record;
-        while (Next(record)) {
-            if (unclosedAt_) return std::nullopt;
-            if (!record.Blank()) return record;
-        }
-        return std::nullopt;
-    }
-    // Where the quote opened that was never closed.
-    std::optional<size_t> UnclosedQuote() const { return unclosedAt_; }
-
-private:
-    bool Next(Record& record) {
-        if (pos_ >= text_.size()) return false;
-        record.start = pos_;
-        record.fields.clear();
-        for (;;) {
-            record.fields.push_back(Field());
-            if (pos_ < text_.size() && text_[pos_] == stops_[0]) {
-                ++pos_;
-                continue;
-            }
-            SkipLineEnd();
-            return true;
-        }
-    }
-
-    std::wstring Field() {
-        std::wstring field;
-        if (pos_ < text_.size() && text_[pos_] == L'"') QuotedPart(field);
-        const size_t end = std::min(text_.find_first_of(std::wstring_view(stops_, 3), pos_), text_.size());
-        field.append(text_.substr(pos_, end - pos_));
-        pos_ = end;
-        return field;
-    }
-
-    void QuotedPart(std::wstring& field) {
-        const size_t opened = pos_++;
-        for (;;) {
-            const size_t quote = text_.find(L'"', pos_);
-            if (quote == std::wstring_view::npos) {
-                unclosedAt_ = opened;
-                pos_ = text_.size();
-                return;
-            }
-            field.append(text_.substr(pos_, quote - pos_));
-            pos_ = quote + 1;
-            if (pos_ >= text_.size() || text_[pos_] != L'"') return;
-            field += L'"';
-            ++pos_;
-        }
-    }
-
-    void SkipLineEnd() {
-        if (pos_ >= text_.size()) return;
-        const wchar_t end = text_[pos_++];
-        if (end == L'\r' && pos_ < text_.size() && text_[pos_] == L'\n') ++pos_;
-    }
-
-    std::wstring_view text_;
-    const wchar_t stops_[3];  // where an unquoted field ends
-    size_t pos_ = 0;
-    std::optional<size_t> unclosedAt_;
-};
+constexpr const wchar_t* kSpreadsheetSeparators = L",;\t";
 
 // ---- Columns ----
 
@@ -141,18 +31,25 @@ constexpr const wchar_t* kColumnNames[kColumnCount] = {L"Protocol",      L"Exter
                                                        L"Internal port", L"Enabled",       L"Description"};
 constexpr size_t kRequiredColumns = kEnabled;
 constexpr size_t kAbsent = SIZE_MAX;
-constexpr wchar_t kSeparators[] = {L',', L';', L'\t'};
+
+// How many fields a record fills: up to its last that is not blank.
+size_t FilledWidth(const std::vector<std::wstring>& fields) {
+    size_t width = fields.size();
+    while (width > 0 && TrimmedBlanks(fields[width - 1]).empty()) --width;
+    return width;
+}
 
 // Where the header puts each column; names in any order and letter case, unknown ones ignored.
 struct Header {
     std::array<size_t, kColumnCount> index;
     std::vector<Column> twice;
+    size_t width;
 
-    explicit Header(const std::vector<std::wstring>& names) {
+    explicit Header(const std::vector<std::wstring>& names) : width(FilledWidth(names)) {
         index.fill(kAbsent);
         for (size_t at = 0; at < names.size(); ++at) {
             for (size_t column = 0; column < kColumnCount; ++column) {
-                if (!SameIgnoringAsciiCase(Trimmed(names[at]), kColumnNames[column])) continue;
+                if (!SameIgnoringAsciiCase(TrimmedBlanks(names[at]), kColumnNames[column])) continue;
                 if (index[column] == kAbsent) {
                     index[column] = at;
                 } else if (std::find(twice.begin(), twice.end(), column) == twice.end()) {
@@ -170,15 +67,27 @@ struct Header {
     }
 };
 
+// The header record, read split at every separator a spreadsheet uses, as split at one of them.
+std::vector<std::wstring> SplitAt(const Record& header, wchar_t separator) {
+    std::vector<std::wstring> names{header.fields[0]};
+    for (size_t i = 1; i < header.fields.size(); ++i) {
+        if (header.separators[i - 1] == separator) {
+            names.emplace_back();
+        } else {
+            names.back() += header.separators[i - 1];
+        }
+        names.back() += header.fields[i];
+    }
+    return names;
+}
+
 // The separator with which the header holds the most required columns (all of them in a good file).
-wchar_t DetectSeparator(std::wstring_view text) {
-    wchar_t best = kSeparators[0];
-    size_t bestMissing = kRequiredColumns;
-    for (wchar_t candidate : kSeparators) {
-        RecordReader records(text, candidate);
-        const std::optional<Record> first = records.NextFilled();
-        const size_t missing = first ? Header(first->fields).MissingRequired().size() : kRequiredColumns;
-        if (missing < bestMissing) best = candidate, bestMissing = missing;
+wchar_t SeparatorOf(const Record& header) {
+    wchar_t best = kSpreadsheetSeparators[0];
+    size_t bestMissing = kRequiredColumns + 1;
+    for (const wchar_t* candidate = kSpreadsheetSeparators; *candidate; ++candidate) {
+        const size_t missing = Header(SplitAt(header, *candidate)).MissingRequired().size();
+        if (missing < bestMissing) best = *candidate, bestMissing = missing;
     }
     return best;
 }
@@ -207,7 +116,7 @@ std::wstring_view Unguarded(std::wstring_view text) {
 // uses, so a field with any of them is quoted.
 bool NeedsQuotes(std::wstring_view field) {
     if (field.empty()) return false;
-    if (IsBlank(field.front()) || IsBlank(field.back())) return true;
+    if (TrimmedBlanks(field).size() != field.size()) return true;
     return field.find_first_of(L",;\t\"\r\n") != std::wstring_view::npos;
 }
 
@@ -234,102 +143,35 @@ void AppendLine(std::wstring& text, std::initializer_list<std::wstring_view> fie
     text += ui::kEol;
 }
 
-// ---- Values ----
-
 // A value from the file as a message shows it: one line, not too long.
 std::wstring Quoted(std::wstring_view value) { return L"\"" + OneLine(value, kQuotedValueChars) + L"\""; }
 
-bool IsAsciiDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
-bool IsAsciiLetter(wchar_t c) { return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z'); }
-bool AllDigits(std::wstring_view text) { return !text.empty() && std::all_of(text.begin(), text.end(), IsAsciiDigit); }
-
-// Digits only, leading zeros allowed, at most max.
-bool ReadNumber(std::wstring_view text, int32_t max, int32_t& number) {
-    if (!AllDigits(text)) return false;
-    text.remove_prefix(std::min(text.find_first_not_of(L'0'), text.size() - 1));
-    if (text.size() > 9) return false;
-    int32_t value = 0;
-    for (wchar_t c : text) value = value * 10 + (c - L'0');
-    if (value > max) return false;
-    number = value;
-    return true;
-}
-
-// A whole number from 1 to 65535, blanks around it allowed.
-bool ReadPort(std::wstring_view text, int32_t& port) {
-    int32_t value = 0;
-    if (!ReadNumber(Trimmed(text), 65535, value) || value == 0) return false;
-    port = value;
-    return true;
-}
-
-// The parts between the dots.
-std::vector<std::wstring_view> Labels(std::wstring_view text) {
-    std::vector<std::wstring_view> labels;
-    for (size_t start = 0;;) {
-        const size_t dot = text.find(L'.', start);
-        labels.push_back(text.substr(start, dot == std::wstring_view::npos ? std::wstring_view::npos : dot - start));
-        if (dot == std::wstring_view::npos) return labels;
-        start = dot + 1;
-    }
-}
-
-// Four decimal numbers up to 255, without the leading zeros that some readers take for octal.
-bool IsIpv4Address(std::wstring_view text) {
-    const std::vector<std::wstring_view> parts = Labels(text);
-    return parts.size() == 4 && std::all_of(parts.begin(), parts.end(), [](std::wstring_view part) {
-               int32_t value = 0;
-               return part.size() <= 3 && (part.size() == 1 || part[0] != L'0') && ReadNumber(part, 255, value);
-           });
-}
-
-bool IsNameLabel(std::wstring_view label) {
-    if (label.empty() || label.size() > 63 || label.front() == L'-' || label.back() == L'-') return false;
-    return std::all_of(label.begin(), label.end(), [](wchar_t c) { return IsAsciiLetter(c) || IsAsciiDigit(c) || c == L'-'; });
-}
-
-bool IsComputerName(std::wstring_view text) {
-    if (text.size() > 253) return false;
-    if (std::all_of(text.begin(), text.end(), [](wchar_t c) { return IsAsciiDigit(c) || c == L'.'; })) return false;
-    const std::vector<std::wstring_view> labels = Labels(text);
-    return std::all_of(labels.begin(), labels.end(), IsNameLabel);
-}
-
-// Enabled as a spreadsheet may have rewritten it; empty means yes.
-bool ReadEnabled(std::wstring_view text, int32_t& enabled) {
-    text = Trimmed(text);
-    for (const wchar_t* yes : {L"", L"yes", L"true", L"1"}) {
-        if (SameIgnoringAsciiCase(text, yes)) return enabled = -1, true;
-    }
-    for (const wchar_t* no : {L"no", L"false", L"0"}) {
-        if (SameIgnoringAsciiCase(text, no)) return enabled = 0, true;
-    }
-    return false;
-}
-
 // ---- The whole file ----
 
-// Checks every line of the decoded file and collects each fault with its line.
+constexpr const wchar_t* kTooLarge = L"The file is larger than 1 MiB.";
+constexpr const wchar_t* kTooLong = L"The file has more than 4,096 lines.";
+
+ReadResult Refused(const wchar_t* why) { return ReadResult{{}, {FileFault{0, why}}}; }
+
+// Reads the records one by one and names each fault at its line where it meets it, so the faults
+// come in line order: a record's values at the line it begins on, then its later lines' characters.
 class ListReader {
 public:
-    ListReader(const DecodedText& decoded, const LineIndex& lines) : decoded_(decoded), lines_(lines) {}
+    explicit ListReader(const DecodedText& decoded) : records_(decoded, result_.faults) {}
 
     ReadResult Read() {
-        CheckCharacters();
-        RecordReader records(decoded_.text, DetectSeparator(decoded_.text));
-        if (const std::optional<Record> first = records.NextFilled()) {
-            const Header header(first->fields);
-            if (CheckHeader(header, lines_.LineAt(first->start))) {
-                while (const std::optional<Record> row = records.NextFilled()) ReadRow(*row, header);
-            }
-        } else if (!records.UnclosedQuote()) {
+        Record record;
+        bool found = false;
+        while (!found && records_.Next(record, kSpreadsheetSeparators)) found = record.unclosedAt || !record.Blank();
+        if (found && !record.unclosedAt) ReadFrom(record);
+        if (records_.PastLineLimit()) return Refused(kTooLong);
+        if (record.unclosedAt) {
+            TakeLater(record, record.unclosedAt);
+            Fault(record.unclosedAt, L"the quote that opens here is never closed.");
+            TakeLater(record, SIZE_MAX);
+        } else if (!found) {
             Fault(0, L"The file is empty: it has no header line.");
         }
-        if (const std::optional<size_t> opened = records.UnclosedQuote()) {
-            Fault(lines_.LineAt(*opened), L"the quote that opens here is never closed.");
-        }
-        std::stable_sort(result_.faults.begin(), result_.faults.end(),
-                         [](const FileFault& a, const FileFault& b) { return a.line < b.line; });
         if (!result_.faults.empty()) result_.mappings.clear();
         return std::move(result_);
     }
@@ -337,28 +179,28 @@ public:
 private:
     void Fault(size_t line, std::wstring text) { result_.faults.push_back(FileFault{line, std::move(text)}); }
 
-    // Bytes that broke their encoding and NUL characters, one fault a line for each.
-    void CheckCharacters() {
-        std::vector<size_t> nuls;
-        for (size_t at = decoded_.text.find(L'\0'); at != std::wstring::npos; at = decoded_.text.find(L'\0', at + 1)) {
-            nuls.push_back(at);
-        }
-        FaultOncePerLine(decoded_.invalidAt, L"the bytes are not valid " + std::wstring(decoded_.encoding) + L".");
-        FaultOncePerLine(nuls, L"the line holds a NUL character.");
+    // The faults of the record's later lines, up to the line.
+    void TakeLater(Record& record, size_t upTo) {
+        auto end = std::find_if(record.later.begin(), record.later.end(), [&](const FileFault& f) { return f.line > upTo; });
+        result_.faults.insert(result_.faults.end(), record.later.begin(), end);
+        record.later.erase(record.later.begin(), end);
     }
 
-    void FaultOncePerLine(const std::vector<size_t>& offsets, const std::wstring& text) {
-        size_t reported = 0;
-        for (size_t offset : offsets) {
-            const size_t line = lines_.LineAt(offset);
-            if (line != reported) Fault(line, text);
-            reported = line;
+    // From the header on; the rows' values are read only under a good header, their characters always.
+    void ReadFrom(Record& record) {
+        const wchar_t separator = SeparatorOf(record);
+        const Header header(SplitAt(record, separator));
+        const bool good = CheckHeader(header, record.line);
+        TakeLater(record, SIZE_MAX);
+        while (records_.Next(record, std::wstring_view(&separator, 1)) && !record.unclosedAt) {
+            if (good && !record.Blank()) ReadRow(record, header);
+            TakeLater(record, SIZE_MAX);
         }
     }
 
     bool CheckHeader(const Header& header, size_t line) {
         for (Column column : header.twice) {
-            Fault(line, L"the header names the column " + Quoted(kColumnNames[column]) + L" twice.");
+            Fault(line, WithInserts(L"the header names the column %1 twice.", {Quoted(kColumnNames[column])}));
         }
         const std::vector<Column> missing = header.MissingRequired();
         if (!missing.empty()) {
@@ -367,25 +209,34 @@ private:
                 if (i > 0) names += i + 1 < missing.size() ? L", " : L" and ";
                 names += Quoted(kColumnNames[missing[i]]);
             }
-            Fault(line, std::wstring(L"the header lacks the column") + (missing.size() > 1 ? L"s " : L" ") + names + L".");
+            Fault(line, WithInserts(L"the header lacks the column%1 %2.", {missing.size() > 1 ? L"s" : L"", names}));
         }
         return header.twice.empty() && missing.empty();
     }
 
     void ReadRow(const Record& record, const Header& header) {
-        const size_t line = lines_.LineAt(record.start);
+        const size_t line = record.line;
         auto field = [&](Column column) {
             const size_t at = header.index[column];
             return at < record.fields.size() ? std::wstring_view(record.fields[at]) : std::wstring_view();
         };
+        // A text with a separator that a spreadsheet split spills into fields the header has no name for.
+        const size_t width = FilledWidth(record.fields);
+        bool good = width <= header.width;
+        if (!good) {
+            Fault(line, WithInserts(L"%1 fields where the header has %2; a text with a separator may have been split. "
+                                    L"Quote it, or export the list again.",
+                                    {std::to_wstring(width), std::to_wstring(header.width)}));
+        }
         PortMapping mapping;
-        bool good = ReadProtocol(field(kProtocol), line, mapping.protocol);
+        good = ReadProtocol(field(kProtocol), line, mapping.protocol) && good;
         const bool externalGood = ReadPortField(field(kExternalPort), L"external", line, mapping.externalPort);
         good = externalGood && good;
         good = ReadClient(field(kInternalClient), line, mapping.internalClient) && good;
         good = ReadPortField(field(kInternalPort), L"internal", line, mapping.internalPort) && good;
         if (!ReadEnabled(field(kEnabled), mapping.enabled)) {
-            Fault(line, L"the Enabled value " + Quoted(Trimmed(field(kEnabled))) + L" is none of yes, no, true, false, 1 and 0.");
+            Fault(line, WithInserts(L"the Enabled value %1 is none of yes, no, true, false, 1 and 0.",
+                                    {Quoted(TrimmedBlanks(field(kEnabled)))}));
             good = false;
         }
         mapping.description = Unguarded(field(kDescription));
@@ -395,28 +246,28 @@ private:
 
     // Stored upper-case; an invalid protocol leaves it empty.
     bool ReadProtocol(std::wstring_view text, size_t line, std::wstring& protocol) {
-        const std::wstring_view value = Trimmed(Unguarded(text));
+        const std::wstring_view value = TrimmedBlanks(Unguarded(text));
         for (const wchar_t* known : {L"TCP", L"UDP"}) {
             if (SameIgnoringAsciiCase(value, known)) return protocol = known, true;
         }
         protocol.clear();
-        Fault(line, L"the protocol " + Quoted(value) + L" is neither TCP nor UDP.");
+        Fault(line, WithInserts(L"the protocol %1 is neither TCP nor UDP.", {Quoted(value)}));
         return false;
     }
 
     bool ReadPortField(std::wstring_view text, const wchar_t* which, size_t line, int32_t& port) {
         if (ReadPort(text, port)) return true;
-        Fault(line, L"the " + std::wstring(which) + L" port " + Quoted(Trimmed(text)) + L" is not a number from 1 to 65535.");
+        Fault(line, WithInserts(L"the %1 port %2 is not a number from 1 to 65535.", {which, Quoted(TrimmedBlanks(text))}));
         return false;
     }
 
     bool ReadClient(std::wstring_view text, size_t line, std::wstring& client) {
-        const std::wstring_view value = Trimmed(Unguarded(text));
+        const std::wstring_view value = TrimmedBlanks(Unguarded(text));
         client = value;
         if (value.empty()) {
             Fault(line, L"the internal client is empty.");
         } else if (!IsIpv4Address(value) && !IsComputerName(value)) {
-            Fault(line, L"the internal client " + Quoted(value) + L" is neither an IPv4 address nor a computer name.");
+            Fault(line, WithInserts(L"the internal client %1 is neither an IPv4 address nor a computer name.", {Quoted(value)}));
         } else {
             return true;
         }
@@ -427,18 +278,25 @@ private:
     bool FirstListing(const PortMapping& mapping, size_t line) {
         const auto [listed, first] = listedOn_.emplace(std::make_pair(mapping.protocol, mapping.externalPort), line);
         if (first) return true;
-        Fault(line, mapping.protocol + L" " + PortText(mapping.externalPort) + L" is listed on line " +
-                        std::to_wstring(listed->second) + L" already.");
+        Fault(line, WithInserts(L"%1 %2 is listed on line %3 already.",
+                                {mapping.protocol, PortText(mapping.externalPort), std::to_wstring(listed->second)}));
         return false;
     }
 
-    const DecodedText& decoded_;
-    const LineIndex& lines_;
     ReadResult result_;
+    RecordReader records_;
     std::map<std::pair<std::wstring, int32_t>, size_t> listedOn_;
 };
 
-ReadResult Refused(const wchar_t* why) { return ReadResult{{}, {FileFault{0, why}}}; }
+// The physical lines of the bytes as the reader counts them: CRLF, LF and a lone CR each end one.
+size_t LineCount(std::string_view bytes) {
+    size_t lines = bytes.empty() ? 0 : 1;
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
+        if ((bytes[i] == '\r' || bytes[i] == '\n') && i + 1 < bytes.size()) ++lines;
+    }
+    return lines;
+}
 
 }  // namespace
 
@@ -455,19 +313,24 @@ std::string WriteMappingList(const std::vector<PortMapping>& mappings, char sepa
     return kUtf8Bom + ToUtf8(text);
 }
 
+std::wstring ExportRefusal(std::string_view bytes) {
+    const wchar_t* passed = bytes.size() > kMaxFileBytes ? L"be larger than 1 MiB"
+                            : LineCount(bytes) > kMaxFileLines ? L"have more than 4,096 lines" : nullptr;
+    if (!passed) return {};
+    return WithInserts(L"Gatekeel has not exported the list: its file would %1, more than Gatekeel imports, so the "
+                       L"list could not be put back from it.", {passed});
+}
+
 ReadResult ReadMappingList(std::string_view bytes, AnsiDecoder decodeAnsi) {
-    if (bytes.size() > kMaxFileBytes) return Refused(L"The file is larger than 1 MiB.");
-    const DecodedText decoded = Decode(bytes, decodeAnsi);
-    const LineIndex lines(decoded.text);
-    if (lines.Count() > kMaxFileLines) return Refused(L"The file has more than 4,096 lines.");
-    return ListReader(decoded, lines).Read();
+    if (bytes.size() > kMaxFileBytes) return Refused(kTooLarge);
+    return ListReader(Decode(bytes, decodeAnsi)).Read();
 }
 
 std::wstring FaultList(const std::vector<FileFault>& faults) {
     std::vector<std::wstring> lines;
     lines.reserve(faults.size());
     for (const FileFault& fault : faults) {
-        lines.push_back(fault.line == 0 ? fault.text : L"Line " + std::to_wstring(fault.line) + L": " + fault.text);
+        lines.push_back(fault.line == 0 ? fault.text : WithInserts(L"Line %1: %2", {std::to_wstring(fault.line), fault.text}));
     }
     return AtMostTen(lines);
 }

@@ -37,6 +37,10 @@ struct ReadResult {
 // The file's bytes for the mappings, in their order: UTF-8 with a byte-order mark, CRLF, a header line.
 std::string WriteMappingList(const std::vector<PortMapping>& mappings, char separator /* ',' or ';' */);
 
+// Where the file of a list (WriteMappingList's bytes) would pass a limit of the import, why the export
+// writes nothing; empty where it fits, so that what Gatekeel exports it can import.
+std::wstring ExportRefusal(std::string_view bytes);
+
 // Every fault of the whole file, or its mappings when it has none.
 ReadResult ReadMappingList(std::string_view bytes, AnsiDecoder decodeAnsi);
 

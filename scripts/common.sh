@@ -31,6 +31,8 @@ GK_BUILD_PACKAGES=(cmake make g++-mingw-w64-x86-64 mingw-w64-tools wine wine64 x
 GK_BUILD_PACKAGES+=(clang libclang-rt-14-dev)
 # The lab's router in network namespaces (scripts/lab), and a listener there for the tips.
 GK_LAB_PACKAGES=(miniupnpd-nftables nftables miniupnpc iproute2 procps python3)
+# LibreOffice Calc without its GUI, for the list's file through a real spreadsheet (tests/listfile).
+GK_SPREADSHEET_PACKAGES=(libreoffice-calc-nogui)
 
 gk_build() {
   local werror=OFF

@@ -43,6 +43,23 @@ std::basic_string<Char> Inserted(std::basic_string_view<Char> text, std::initial
 bool SameIgnoringAsciiCase(std::wstring_view a, std::wstring_view b) { return SameFolded(a, b); }
 bool SameIgnoringAsciiCase(std::string_view a, std::string_view b) { return SameFolded(a, b); }
 
+std::vector<std::wstring_view> Split(std::wstring_view text, wchar_t separator) {
+    std::vector<std::wstring_view> parts;
+    for (size_t start = 0;;) {
+        const size_t at = text.find(separator, start);
+        parts.push_back(text.substr(start, at == std::wstring_view::npos ? std::wstring_view::npos : at - start));
+        if (at == std::wstring_view::npos) return parts;
+        start = at + 1;
+    }
+}
+
+std::wstring_view TrimmedBlanks(std::wstring_view text) {
+    const auto blank = [](wchar_t c) { return c == L' ' || c == L'\t'; };
+    while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+    return text;
+}
+
 std::wstring Widened(std::string_view ascii) {
     std::wstring wide;
     wide.reserve(ascii.size());

@@ -5,6 +5,7 @@
 #include <initializer_list>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace ui {
 
@@ -18,6 +19,12 @@ constexpr bool IsSurrogate(char32_t c) { return c >= 0xD800 && c <= 0xDFFF; }
 // Protocols, header names, keywords and paths compare this way; no locale takes part.
 bool SameIgnoringAsciiCase(std::wstring_view a, std::wstring_view b);
 bool SameIgnoringAsciiCase(std::string_view a, std::string_view b);
+
+// The parts between the separators (one part, the whole text, where it holds none).
+std::vector<std::wstring_view> Split(std::wstring_view text, wchar_t separator);
+
+// Without the blanks and tabs at either end.
+std::wstring_view TrimmedBlanks(std::wstring_view text);
 
 // ASCII (dotted decimal and the like) as UTF-16, each byte as its own code point.
 std::wstring Widened(std::string_view ascii);

@@ -10,10 +10,9 @@ seconds=${GK_FUZZ_SECONDS:-60}
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
 
-sources=("$root/listfile/mapping_file.cpp" "$root/listfile/unicode_text.cpp" "$root/listfile/import_plan.cpp"
-         "$root/listfile/list_text.cpp" "$root/ui/text_rules.cpp"
-         "$root/natcfg/port_mapping.cpp" "$here/fuzz_mapping_list.cpp")
-headers=("$root"/listfile/*.h "$root/ui/text_rules.h" "$root/natcfg/port_mapping.h" "$here/listfile_test_support.h")
+source "$here/native_sources.sh"
+sources=("${GK_NATIVE_SOURCES[@]/#/$root/}" "$here/fuzz_mapping_list.cpp")
+headers=("${GK_NATIVE_HEADERS[@]/#/$root/}" "$here/listfile_test_support.h" "$here/native_sources.sh")
 fuzzer=$out/fuzz_mapping_list
 
 # Rebuilt only when a source is newer than the last build.
@@ -28,6 +27,17 @@ artifacts=$out/artifacts
 rm -rf "$corpus" "$artifacts"
 mkdir -p "$corpus" "$artifacts"
 cp "$here"/corpus/* "$corpus"/
+
+# At the import's limits: a valid file of exactly 1 MiB, 4,096 lines of 256 bytes, CRLF, no byte-order mark,
+# whose export passes the limit (each description gets the formula guard). The search cuts its inputs to
+# max_len, so it runs once whole first.
+python3 - "$corpus/limit-1mib.csv" <<'EOF'
+import sys
+lines = ['Protocol,External port,Internal client,Internal port,Enabled,Description,'.ljust(254, 'N')]
+lines += [('TCP,%d,192.0.2.1,%d,yes,=' % (port, port)).ljust(254, 'd') for port in range(1, 4096)]
+open(sys.argv[1], 'w', newline='').write(''.join(line + '\r\n' for line in lines))
+EOF
+"$fuzzer" "$corpus/limit-1mib.csv" >"$out/limit.log" 2>&1 || { cat "$out/limit.log"; echo "FAILED: the file at the limits"; exit 1; }
 
 # The line limit is reached within max_len; larger inputs only slow the search.
 status=0

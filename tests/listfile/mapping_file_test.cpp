@@ -66,6 +66,7 @@ const ReadCase kReadCases[] = {
     {"ports, clients and a description as they stand", kHeader + "TCP, 0080 ,nas-01.home.ARPA,65535,yes, a \r\nUDP,1,0.0.0.0,1,yes,\r\nUDP,2,255.255.255.255,2,yes,",
      {L"2 TCP 80 nas-01.home.ARPA:65535 on | a |", L"3 UDP 1 0.0.0.0:1 on ||", L"4 UDP 2 255.255.255.255:2 on ||"}},
     {"header only, 4096 lines", kHeader + std::string(4095, '\n'), {}},
+    {"empty fields past the header's", kHeader + "TCP,80,h,80,yes,x,, \r\n", {L"2 TCP 80 h:80 on |x|"}},
 };
 
 TEST(ReadMappingList, TakesWhatUsersToolsWrite) {
@@ -119,6 +120,10 @@ const FaultCase kFaultCases[] = {
     {"unclosed quote", kHeader + kRow + "TCP,81,h,81,yes,\"open\r\nUDP,82,h,82\r\n", L"Line 3: the quote that opens here is never closed.\r\n"},
     {"same protocol and port twice", kHeader + kRow + "UDP,80,h,80\r\nTCP,90,h,90,yes,\"a\r\nb\"\r\ntcp,80,other,81,no,\r\n",
      L"Line 6: TCP 80 is listed on line 2 already.\r\n"},
+    // "Server; Steam" split at its semicolon and saved with commas.
+    {"a text a spreadsheet split", kHeader + kRow + "TCP,81,h,81,yes,Server, Steam,\r\n",
+     L"Line 3: 7 fields where the header has 6; a text with a separator may have been split. Quote it, or export the "
+     L"list again.\r\n"},
     {"invalid UTF-8 after a BOM", kBom + kHeader + "TCP,80,h,80,yes,\xC3\r\nTCP,81,h,81,yes,\xC0\xAF\xED\xA0\x80\r\n",
      L"Line 2: the bytes are not valid UTF-8.\r\nLine 3: the bytes are not valid UTF-8.\r\n"},
     {"invalid UTF-16", Utf16(kTabHeader + L"TCP\t80\th\t80\t1\t\xDC00\r\nTCP\t81\th\t81\t1\tx", false) + "x",
@@ -179,6 +184,21 @@ TEST(WriteMappingList, QuotesGuardsAndEncodesEachField) {
         const size_t firstEnd = bytes.find("\r\n") + 2;
         EXPECT_EQ(bytes.substr(firstEnd), c.line + "\r\n");
     }
+}
+
+// What Gatekeel exports it imports: a file past a limit of the import is not written.
+TEST(ExportRefusal, WhereTheFileWouldPassALimitOfTheImport) {
+    const std::vector<PortMapping> fits(4095, Mapping(L"TCP", 1, L"h", 1)), tooMany(4096, Mapping(L"TCP", 1, L"h", 1));
+    const auto refused = [](const wchar_t* passed) {
+        return L"Gatekeel has not exported the list: its file would " + std::wstring(passed) +
+               L", more than Gatekeel imports, so the list could not be put back from it.";
+    };
+    EXPECT_EQ(listfile::ExportRefusal(listfile::WriteMappingList(fits, ',')), L"");
+    EXPECT_EQ(listfile::ExportRefusal(listfile::WriteMappingList(tooMany, ',')), refused(L"have more than 4,096 lines"));
+    const PortMapping lines = Mapping(L"TCP", 1, L"h", 1, -1, std::wstring(4095, L'\n').c_str());
+    EXPECT_EQ(listfile::ExportRefusal(listfile::WriteMappingList({lines}, ',')), refused(L"have more than 4,096 lines"));
+    const PortMapping large = Mapping(L"TCP", 1, L"h", 1, -1, std::wstring(listfile::kMaxFileBytes, L'x').c_str());
+    EXPECT_EQ(listfile::ExportRefusal(listfile::WriteMappingList({large}, ';')), refused(L"be larger than 1 MiB"));
 }
 
 TEST(WriteMappingList, WritesBomHeaderAndCrlfLines) {
