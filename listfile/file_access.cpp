@@ -10,6 +10,9 @@ namespace {
 constexpr DWORD kChunkBytes = 1024 * 1024;
 // Names tried for the temporary file before giving up (each one taken already, say by a crashed run).
 constexpr int kTemporaryNames = 100;
+// A target another program holds is tried again for about a second.
+constexpr int kHeldAttempts = 10;
+constexpr DWORD kHeldRetryMs = 100;
 
 DWORD LastErrorOr(DWORD fallback) {
     const DWORD error = GetLastError();
@@ -52,14 +55,40 @@ public:
         return FlushFileBuffers(file_.get()) ? 0 : LastErrorOr(ERROR_WRITE_FAULT);
     }
 
+    // Puts the file in the target's place; a target another program holds is tried again a while.
     DWORD MoveOver(const std::wstring& target) {
         file_.reset();
-        if (!MoveFileExW(path_.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-            return LastErrorOr(ERROR_WRITE_FAULT);
+        for (int attempt = 1;; ++attempt) {
+            const DWORD error = PutInPlace(target);
+            if (error == 0) path_.clear();
+            if (error == 0 || !IsHeldElsewhere(error) || attempt == kHeldAttempts) return error;
+            Sleep(kHeldRetryMs);
         }
-        path_.clear();
-        return 0;
     }
+
+private:
+    // An existing target is replaced, so it keeps its permissions, attributes and owner; the earlier
+    // file goes through a backup name, so that a failed replace leaves it under its own name.
+    DWORD PutInPlace(const std::wstring& target) {
+        const std::wstring backup = path_ + L".old";
+        const DWORD attributes = GetFileAttributesW(target.c_str());
+        if (ReplaceFileW(target.c_str(), path_.c_str(), backup.c_str(), REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
+            DeleteFileW(backup.c_str());
+            // Where the attributes could not be merged (the merge errors are ignored), or the platform
+            // merges none, they are set again: a hidden or archived list stays so.
+            if (attributes != INVALID_FILE_ATTRIBUTES && GetFileAttributesW(target.c_str()) != attributes)
+                SetFileAttributesW(target.c_str(), attributes);
+            return 0;
+        }
+        const DWORD error = LastErrorOr(ERROR_WRITE_FAULT);
+        // The earlier file went to the backup name and the new one could not take its place: it goes back.
+        if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) MoveFileExW(backup.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH);
+        if (error != ERROR_FILE_NOT_FOUND) return error;
+        if (MoveFileExW(path_.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return 0;
+        return LastErrorOr(ERROR_WRITE_FAULT);
+    }
+
+public:
 
 private:
     ui::UniqueHandleObject file_;
@@ -67,6 +96,11 @@ private:
 };
 
 }  // namespace
+
+bool IsHeldElsewhere(DWORD error) {
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION || error == ERROR_UNABLE_TO_REMOVE_REPLACED ||
+           error == ERROR_USER_MAPPED_FILE;
+}
 
 DWORD ReadFileStart(const std::wstring& path, size_t maxBytes, std::string& bytes) {
     bytes.clear();

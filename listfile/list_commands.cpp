@@ -16,6 +16,7 @@
 #include "ui/message_box.h"
 #include "ui/system_library.h"
 #include "ui/text.h"
+#include "ui/text_rules.h"
 
 using listfile::LineOutcome;
 
@@ -126,9 +127,12 @@ void ListCommands::OnExport() {
     const std::wstring path = AskForPath(dialog_.Window(), true);
     if (path.empty()) return;
     if (const DWORD error = listfile::WriteFileReplacing(path, bytes)) {
-        ui::ShowMessageBox(dialog_.Window(),
-                           L"Gatekeel could not write " + path + L":\r\n\r\n" + FileErrorText(error),
-                           kExportCaption, MB_OK | MB_ICONERROR);
+        const wchar_t* why = listfile::IsHeldElsewhere(error)
+                                 ? L"Gatekeel could not write %1: the file is open in another program, perhaps a "
+                                   L"spreadsheet. Close it there and export again.\r\n\r\n%2"
+                                 : L"Gatekeel could not write %1:\r\n\r\n%2";
+        ui::ShowMessageBox(dialog_.Window(), ui::WithInserts(why, {path, FileErrorText(error)}), kExportCaption,
+                           MB_OK | MB_ICONERROR);
     }
 }
 

@@ -111,18 +111,38 @@ TEST_F(ListCommandsTest, ExportWritesTheListWithTheUsersListSeparator) {
     EXPECT_TRUE(boxes_.boxes.empty());
 }
 
-TEST_F(ListCommandsTest, AWriteThatFailsLeavesTheEarlierFileAsItWasAndNothingBeside) {
+// A spreadsheet holds the earlier file open and lets nobody write or delete it: the export says so and leaves
+// the file as it was, nothing beside it; once let go, the file is replaced and keeps its attributes.
+TEST_F(ListCommandsTest, ExportOverAFileOpenElsewhereSaysSoAndAReplaceKeepsItsAttributes) {
+    Connect(2);
     const std::wstring path = Path(L"backup.csv");
     WriteBytes(path, "the earlier backup");
-    // Another program holds the earlier file open and lets nobody replace it.
+    ASSERT_TRUE(SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
     ui::UniqueHandleObject held(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-    const DWORD error = listfile::WriteFileReplacing(path, "a new list");
-    EXPECT_TRUE(error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED) << error;
-    held.reset();
-    EXPECT_EQ(BytesOf(path), "the earlier backup");
-    EXPECT_EQ(Files(), std::vector<std::wstring>{L"backup.csv"});
-    EXPECT_EQ(listfile::WriteFileReplacing(path, "a new list"), 0u);
-    EXPECT_EQ(BytesOf(path), "a new list");
+    for (bool open : {true, false}) {
+        SCOPED_TRACE(open ? "open elsewhere" : "let go");
+        if (!open) held.reset();
+        boxes_.boxes.clear();
+        // The file dialog, then its question whether to replace the file.
+        gui_test::DialogDriver driver("Export Mapping List", [&](HWND dialog) {
+            GetDlgItem(dialog, kFileNameField) ? Choose(path)(dialog) : gui_test::Click(GetDlgItem(dialog, IDYES));
+        });
+        Command(ID_EXPORT_LIST);
+        EXPECT_EQ(driver.Runs(), 2);
+        EXPECT_EQ(Files(), std::vector<std::wstring>{L"backup.csv"}) << "nothing stays beside it";
+        if (open) {
+            ASSERT_NO_FATAL_FAILURE(ExpectBoxes({{nullptr, "Export Mapping List", MB_OK | MB_ICONERROR, true}}));
+            EXPECT_EQ(boxes_.boxes[0].wideText.find(L"Gatekeel could not write " + path + L": the file is open in another "
+                                                    L"program, perhaps a spreadsheet. Close it there and export again.\r\n\r\n"),
+                      0u);
+            EXPECT_EQ(BytesOf(path), "the earlier backup");
+        } else {
+            EXPECT_TRUE(boxes_.boxes.empty());
+            EXPECT_EQ(BytesOf(path).rfind("\xEF\xBB\xBFProtocol,", 0), 0u);
+            EXPECT_EQ(GetFileAttributesW(path.c_str()) & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE),
+                      DWORD{FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE});
+        }
+    }
 }
 
 TEST_F(ListCommandsTest, ADroppedFileAddsWhatTheRouterLacksAndReportsEveryOtherLine) {
