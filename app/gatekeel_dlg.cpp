@@ -7,6 +7,7 @@
 #include "app/about_dlg.h"
 #include "app/first_run.h"
 #include "app/mapping_list.h"
+#include "listfile/file_dialogs.h"
 #include "res/resource.h"
 #include "ui/app.h"
 #include "ui/clipboard.h"
@@ -136,8 +137,7 @@ BOOL CGatekeelDlg::OnInitDialog() {
     statusTimer = SetTimer(Window(), STATUS_TIMER_ID, STATUS_TIMER_PERIOD_MS, nullptr);
     keys_ = std::make_unique<ui::InputFilter>(Window(), static_cast<ui::InputTranslator&>(*this));
     tips_.Create(Window(), {IDC_SSDP_STATUS, IDC_OS_STATUS, IDC_DHCP_STATUS, IDC_MAPPING_TREE});
-    // A mapping list dropped on the window is imported (what DragAcceptFiles does, without shell32).
-    SetWindowLongPtrA(Window(), GWL_EXSTYLE, GetWindowLongPtrA(Window(), GWL_EXSTYLE) | WS_EX_ACCEPTFILES);
+    listfile::AcceptDroppedFiles(Window());  // a mapping list dropped on the window is imported
     ShowFirstRunAbout();
     return TRUE;
 }

@@ -1,12 +1,12 @@
 #include "listfile/list_commands.h"
 
-#include <commdlg.h>
-
 #include <algorithm>
+#include <cwchar>
 #include <iterator>
 
 #include "listfile/ansi_text.h"
 #include "listfile/file_access.h"
+#include "listfile/file_dialogs.h"
 #include "listfile/import_progress.h"
 #include "listfile/mapping_file.h"
 #include "natcfg/portolan.h"
@@ -24,9 +24,6 @@ namespace {
 
 constexpr char kExportCaption[] = "Export Mapping List";
 constexpr char kImportCaption[] = "Import Mapping List";
-constexpr wchar_t kDefaultName[] = L"router-mappings.csv";
-// The longest path the platform takes; the dialogs never write more than the buffer holds.
-constexpr size_t kPathChars = 32768;
 
 // The user's list separator where it is ";" (so a double click opens the file in the spreadsheet
 // of a German or French Windows), "," otherwise.
@@ -38,26 +35,10 @@ char ListSeparator() {
     return std::wstring(separator.c_str()) == L";" ? ';' : ',';
 }
 
-// The platform's file dialog; the chosen path, or empty after Cancel.
-std::wstring AskForPath(HWND owner, bool save) {
-    std::wstring path(kPathChars, L'\0');
-    if (save) path.replace(0, std::size(kDefaultName) - 1, kDefaultName);
-    OPENFILENAMEW dialog{};
-    dialog.lStructSize = sizeof dialog;
-    dialog.hwndOwner = owner;
-    // Spreadsheets save "Unicode text" as .txt: the open dialog offers every file as well.
-    dialog.lpstrFilter = save ? L"CSV files (*.csv)\0*.csv\0" : L"CSV files (*.csv)\0*.csv\0All files (*.*)\0*.*\0";
-    dialog.lpstrFile = path.data();
-    dialog.nMaxFile = static_cast<DWORD>(path.size());
-    dialog.lpstrTitle = save ? L"Export Mapping List" : L"Import Mapping List";
-    dialog.lpstrDefExt = L"csv";
-    dialog.Flags = OFN_EXPLORER | OFN_NOCHANGEDIR | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST |
-                   (save ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST);
-    using FileDialogFn = BOOL(WINAPI*)(OPENFILENAMEW*);
-    const auto run = ui::ProcAs<FileDialogFn>(ui::SystemProc("comdlg32.dll", save ? "GetSaveFileNameW" : "GetOpenFileNameW"));
-    if (!run || !run(&dialog)) return {};
-    path.resize(std::char_traits<wchar_t>::length(path.c_str()));
-    return path;
+std::wstring Hex(DWORD code) {
+    wchar_t text[12] = {};
+    swprintf(text, std::size(text), L"%04lX", static_cast<unsigned long>(code));
+    return text;
 }
 
 // The system's text for a failed read or write of the file.
@@ -124,7 +105,7 @@ void ListCommands::OnExport() {
         ui::ShowMessageBox(dialog_.Window(), refusal, kExportCaption, MB_OK | MB_ICONERROR);
         return;
     }
-    const std::wstring path = AskForPath(dialog_.Window(), true);
+    const std::wstring path = ChooseFile(true, kExportCaption);
     if (path.empty()) return;
     if (const DWORD error = listfile::WriteFileReplacing(path, bytes)) {
         const wchar_t* why = listfile::IsHeldElsewhere(error)
@@ -141,30 +122,29 @@ void ListCommands::OnImport() {
     std::wstring path;
     {
         const ui::FlagScope running(commandRunning_);
-        path = AskForPath(dialog_.Window(), false);
+        path = ChooseFile(false, kImportCaption);
     }
     if (!path.empty()) ImportFile(path);
 }
 
 void ListCommands::OnDropFiles(HDROP drop) {
-    using QueryFn = UINT(WINAPI*)(HDROP, UINT, wchar_t*, UINT);
-    using FinishFn = void(WINAPI*)(HDROP);
-    const auto query = ui::ProcAs<QueryFn>(ui::SystemProc("shell32.dll", "DragQueryFileW"));
-    const auto finish = ui::ProcAs<FinishFn>(ui::SystemProc("shell32.dll", "DragFinish"));
-    if (!query || !finish) return;
-    const UINT count = query(drop, 0xFFFFFFFF, nullptr, 0);
-    std::wstring path;
-    if (count == 1) {
-        path.assign(query(drop, 0, nullptr, 0) + 1, L'\0');
-        path.resize(query(drop, 0, path.data(), static_cast<UINT>(path.size())));
-    }
-    finish(drop);
+    const std::wstring path = listfile::DroppedFile(drop);
     if (!CanImport()) return;
-    if (count != 1) {
+    if (path.empty()) {
         Box(L"Drop a single mapping list on Gatekeel to import it.", MB_OK | MB_ICONEXCLAMATION);
         return;
     }
     ImportFile(path);
+}
+
+std::wstring ListCommands::ChooseFile(bool save, const char* caption) const {
+    const listfile::ChosenFile chosen = listfile::AskForFile(dialog_.Window(), save);
+    if (chosen.failure) {
+        ui::ShowMessageBox(dialog_.Window(),
+                           ui::WithInserts(L"Gatekeel could not show the file dialog (error 0x%1).", {Hex(chosen.failure)}),
+                           caption, MB_OK | MB_ICONERROR);
+    }
+    return chosen.path;
 }
 
 void ListCommands::ImportFile(const std::wstring& path) {

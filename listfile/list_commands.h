@@ -47,6 +47,8 @@ public:
 
 private:
     int Box(const std::wstring& text, UINT type) const;
+    // The path chosen in the file dialog, empty after Cancel; a dialog that failed says so.
+    std::wstring ChooseFile(bool save, const char* caption) const;
     // The Adds of the plan's lines, with the progress shown and Cancel looked at between them.
     void AddPlanned(Portolan& configurator, const std::vector<listfile::PlannedLine>& plan,
                     std::vector<listfile::LineReport>& reports);

@@ -14,9 +14,9 @@ bool RestrictDllSearchToSystemDirectory();
 // found from there too; nullptr when it is not there or cannot be loaded.
 HMODULE LoadSystemLibrary(const char* name);
 
-// An entry point of the named DLL of the system directory (loaded as LoadSystemLibrary loads it),
-// or nullptr. For DLLs that import one that is no KnownDLL (comdlg32 and shell32 import comctl32),
-// so that no copy beside the exe is loaded in its place.
+// An entry point of the named DLL of the system directory (loaded as LoadSystemLibrary loads it, the
+// first time only: it holds one reference), or nullptr. For DLLs that import one that is no KnownDLL
+// (comdlg32 and shell32 import comctl32), so that no copy beside the exe is loaded in its place.
 FARPROC SystemProc(const char* dll, const char* name);
 
 // Function pointer types convert through the generic one without a warning.

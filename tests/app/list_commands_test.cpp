@@ -32,6 +32,12 @@ std::string BytesOf(const std::wstring& path) {
     return bytes;
 }
 
+std::wstring CurrentDirectory() {
+    std::wstring directory(MAX_PATH, L'\0');
+    directory.resize(GetCurrentDirectoryW(MAX_PATH, directory.data()));
+    return directory;
+}
+
 // Names the file in a file dialog and presses its OK button.
 std::function<void(HWND)> Choose(const std::wstring& path) {
     return [path](HWND dialog) {
@@ -207,9 +213,15 @@ TEST_F(ListCommandsTest, AFileWithFaultsNamesTheirLinesAndChangesNothing) {
     Connect(1);
     const std::wstring path = Path(L"faulty.csv");
     WriteBytes(path, std::string(kHeader) + "TCP,80a,192.0.2.20,80\r\nSCTP,81,192.0.2.21,81\r\nTCP,82,192.0.2.22,82\r\n");
-    gui_test::DialogDriver driver("Import Mapping List", Choose(path));
+    const std::wstring directory = CurrentDirectory();
+    // Into the file's folder first, as a user browses there.
+    gui_test::DialogDriver driver("Import Mapping List", [&](HWND dialog) {
+        Choose(folder_)(dialog);
+        Choose(L"faulty.csv")(dialog);
+    });
     Command(ID_IMPORT_LIST);
     ASSERT_TRUE(driver.Ran());
+    EXPECT_EQ(CurrentDirectory(), directory) << "the file's folder must not stay the program's";
     ASSERT_NO_FATAL_FAILURE(ExpectBoxes({{nullptr, kImportCaption, MB_OK | MB_ICONERROR, true}}));
     EXPECT_EQ(boxes_.boxes[0].wideText, path + L" cannot be imported, so nothing on the router has changed:\r\n\r\n" +
                                             L"Line 2: the external port \"80a\" is not a number from 1 to 65535.\r\n" +
