@@ -14,6 +14,10 @@ using ui::Widened;
 
 namespace {
 
+// The services that run in one process (svchost.exe) may be many, with names of any length.
+constexpr size_t kNamedServices = 3;
+constexpr size_t kServiceChars = 40;
+
 bool IsLoopback(uint32_t address) { return address >> 24 == 127; }
 
 // What a program does with the port, as a sentence says it after the program.
@@ -26,7 +30,20 @@ std::wstring PortUse(const ListeningQuery& query) {
 std::wstring OwnerText(const Listener& row) {
     if (row.pid == kSystemProcess) return L"Windows itself";
     if (row.pid == 0) return L"A program";
-    return (row.program.empty() ? std::wstring(L"A program") : row.program) + L" (process " + std::to_wstring(row.pid) + L")";
+    const std::wstring process = L"(process " + std::to_wstring(row.pid) + L")";
+    const std::wstring program = row.program.empty() ? process : row.program + L" " + process;
+    if (row.services.empty()) return row.program.empty() ? L"A program " + process : program;
+    const std::wstring in = row.program.empty() ? L" " + process : L" in " + program;
+    if (row.services.size() == 1) return L"The service " + ui::OneLine(row.services[0], kServiceChars) + in;
+    // A process that runs many services: the first few by name.
+    std::wstring names;
+    const size_t named = std::min(row.services.size(), kNamedServices);
+    for (size_t i = 0; i < named; ++i) {
+        if (i > 0) names += i + 1 < named || named < row.services.size() ? L", " : L" and ";
+        names += ui::OneLine(row.services[i], kServiceChars);
+    }
+    if (named < row.services.size()) names += L" and " + std::to_wstring(row.services.size() - named) + L" more";
+    return L"One of the services " + names + in;
 }
 
 // The rows on the port that the verdict speaks of: one on the client's address or on all of

@@ -202,11 +202,38 @@ ListenerTable ReadListeners(Transport transport, uint16_t port) {
     PortRows rows(port);
     transport == Transport::Tcp ? ReadRows<TcpTables>(rows) : ReadRows<UdpTables>(rows);
     ListenerTable table = rows.Take();
+    std::optional<std::map<DWORD, std::vector<std::wstring>>> services;  // listed once, where a row needs them
     for (Listener& row : table.rows) {
         if (row.pid == kSystemProcess) row.path = L"System";  // as the firewall's rules name Windows itself
         if (row.pid == 0 || row.pid == kSystemProcess) continue;
         row.path = ProgramPath(row.pid);
         row.program = FileNamePart(row.path);
+        if (!services) services = ServicesByProcess();
+        if (const auto hosted = services->find(row.pid); hosted != services->end()) row.services = hosted->second;
     }
     return table;
+}
+
+std::map<DWORD, std::vector<std::wstring>> ServicesByProcess() {
+    std::map<DWORD, std::vector<std::wstring>> hosted;
+    const ui::UniqueScHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ENUMERATE_SERVICE));
+    if (!manager) return hosted;
+    Buffer buffer;
+    DWORD resume = 0;
+    // Each call gives what fits and where to go on; a list that grows meanwhile gets a few more.
+    for (int call = 0; call < kTableTries; ++call) {
+        DWORD needed = 0, returned = 0;
+        const BOOL all = EnumServicesStatusExW(manager.get(), SC_ENUM_PROCESS_INFO, SERVICE_WIN32, SERVICE_ACTIVE,
+                                               buffer.data(), static_cast<DWORD>(buffer.size()), &needed, &returned, &resume,
+                                               nullptr);
+        if (!all && GetLastError() != ERROR_MORE_DATA) return hosted;
+        const auto* services = reinterpret_cast<const ENUM_SERVICE_STATUS_PROCESSW*>(buffer.data());
+        for (DWORD i = 0; i < returned; ++i) {
+            const DWORD pid = services[i].ServiceStatusProcess.dwProcessId;
+            if (pid != 0 && services[i].lpServiceName) hosted[pid].emplace_back(services[i].lpServiceName);
+        }
+        if (all) return hosted;
+        buffer.resize(std::max<size_t>(needed, buffer.size()));
+    }
+    return hosted;
 }

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -23,6 +24,7 @@ struct Listener {
     DWORD pid;             // 0: the owner is unknown
     std::wstring program;  // the image's file name; empty where it cannot be read
     std::wstring path = {};  // the image's whole path ("System" for Windows itself); empty where it cannot be read
+    std::vector<std::wstring> services = {};  // the services the process runs, by their names
 };
 
 struct ListenerTable {
@@ -30,5 +32,9 @@ struct ListenerTable {
     std::vector<Listener> rows;
 };
 
-// The rows on the port (none on other ports), each with its program's name (none for the System process or pid 0).
+// The rows on the port (none on other ports), each with its program's name and services (none for the
+// System process or pid 0).
 ListenerTable ReadListeners(Transport transport, uint16_t port);
+
+// The services each process runs, by process id, as a user without administrator rights may list them.
+std::map<DWORD, std::vector<std::wstring>> ServicesByProcess();

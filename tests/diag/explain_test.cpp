@@ -68,6 +68,11 @@ std::string ExternalTip(const char* external) { return ExplainExternalAddress(ex
 constexpr uint32_t kAll = 0, kLoopback = 0x7F000001, kClient = 0xC0A80114, kOther = 0xC0A8011E;  // 192.168.1.20 and .30
 
 Listener At(uint32_t address, DWORD pid = 1234, const wchar_t* program = L"nginx.exe") { return {address, false, 80, pid, program}; }
+Listener Serving(std::vector<std::wstring> services) {
+    Listener row = At(kAll, 1234, L"svchost.exe");
+    row.services = std::move(services);
+    return row;
+}
 
 // The listening verdict of a mapping over the LAN adapter, or "(none)" where it gets none.
 std::string ListenTip(const char* protocol, std::vector<Listener> rows, bool delivered = true, int32_t port = 80,
@@ -185,6 +190,10 @@ TEST(Explain, EachTipSaysWhatItsRecordsMean) {
         {"the System process", ListenTip("TCP", {At(kAll, 4, L"System")}), {"Windows itself listens on TCP port 80 here."},
          {"System", "process"}},
         {"owner unknown", ListenTip("TCP", {At(kAll, 0, L"")}), {"A program listens on TCP port 80 here."}, {"process"}},
+        {"a service's process", ListenTip("TCP", {Serving({L"W3SVC"})}),
+         {"The service W3SVC in svchost.exe (process 1234) listens on TCP port 80 here."}},
+        {"one of a process's services", ListenTip("UDP", {Serving({L"A", L"B", L"C", L"D"})}),
+         {"One of the services A, B, C and 1 more in svchost.exe (process 1234) has UDP port 80 open here."}},
         {"the client's listener before loopback's", ListenTip("TCP", {At(kLoopback, 7, L"a.exe"), At(kAll, 8, L"b.exe")}),
          {"b.exe (process 8) listens"}, {"a.exe"}},
         {"IPv6 alone", ListenTip("TCP", {{0, true, 80, 1234, L"java.exe"}}),

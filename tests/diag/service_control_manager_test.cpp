@@ -1,11 +1,14 @@
 #include "diag/service_control_manager.h"
 
+#include "diag/listeners.h"
+
 #include <gtest/gtest.h>
 
 #include <utility>
 #include <vector>
 
 #include "tests/diag/test_service_support.h"
+#include "ui/text.h"
 
 namespace {
 
@@ -376,6 +379,21 @@ TEST(ScopedTestService, ReplacesAStaleRegistrationAndRemovesItsOwn) {
     const ui::UniqueScHandle gone(OpenServiceA(manager.get(), name.c_str(), SERVICE_QUERY_STATUS));
     EXPECT_FALSE(gone);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SERVICE_DOES_NOT_EXIST));
+}
+
+// A listener in a service's process is named by its service: Windows lists each running service with
+// its process to a user without administrator rights.
+TEST(ServicesByProcess, ListsARunningServiceUnderItsProcess) {
+    std::unique_ptr<test_service::ScopedTestService> service;
+    if (!test_service::RegisterForTest(service, test_service::UniqueServiceName("gkhost"), test_service::Behaviour::Immediate()))
+        return;
+    ASSERT_TRUE(service->Start());
+    const DWORD pid = service->ProcessId();
+    ASSERT_NE(pid, 0u);
+    const auto hosted = ServicesByProcess();
+    const auto names = hosted.find(pid);
+    ASSERT_NE(names, hosted.end());
+    EXPECT_EQ(names->second, std::vector<std::wstring>{ui::AnsiToWide(service->name())});
 }
 
 }  // namespace

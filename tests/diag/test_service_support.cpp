@@ -200,6 +200,8 @@ DWORD ScopedTestService::CurrentState() const {
     return status.dwCurrentState;
 }
 
+DWORD ScopedTestService::ProcessId() const { return service_ ? ProcessIdOf(service_.get()) : 0; }
+
 bool ScopedTestService::Disable() {
     if (!service_) return false;
     return ChangeServiceConfigA(service_.get(), SERVICE_NO_CHANGE, SERVICE_DISABLED, SERVICE_NO_CHANGE, nullptr,

@@ -83,6 +83,8 @@ public:
     bool WaitForState(DWORD state, DWORD timeoutMs);
     // The current state, or 0 when it cannot be read.
     DWORD CurrentState() const;
+    // The id of the process that runs it, or 0 while it runs in none.
+    DWORD ProcessId() const;
     // Start type disabled (or back to demand start).
     bool Disable();
     bool Enable();
