@@ -74,7 +74,45 @@ void PostKey(HWND window, UINT virtualKey) {
     PostMessageA(window, WM_KEYUP, virtualKey, scan | 1 | (1 << 30) | (1u << 31));
 }
 
+namespace {
+
+constexpr ULONG_PTR kTestInput = 0x7e57;  // the extra info of the tests' own keys
+WORD heldModifiers[256] = {};             // by virtual key: the tests hold it down (1)
+
+// Wine sets the modifiers back to the X server's state when a pointer crossing or a focus change
+// reaches it, and the X server never saw the tests' keys: a crossing that lands between a modifier's
+// key-down and the next key's would drop the modifier. A key the tests send comes with the modifiers
+// they hold, as on Windows.
+LRESULT CALLBACK KeepHeldModifiers(int code, WPARAM removal, LPARAM message) {
+    const MSG& msg = *reinterpret_cast<const MSG*>(message);
+    const bool down = msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN;
+    if (code == HC_ACTION && removal == PM_REMOVE && (down || msg.message == WM_KEYUP || msg.message == WM_SYSKEYUP) &&
+        GetMessageExtraInfo() == static_cast<LPARAM>(kTestInput) && msg.wParam < 256) {
+        const bool modifier = msg.wParam == VK_SHIFT || msg.wParam == VK_CONTROL || msg.wParam == VK_MENU;
+        if (modifier) heldModifiers[msg.wParam] = down;
+        BYTE state[256];
+        if (!modifier && down && GetKeyboardState(state)) {
+            for (int vk : {VK_SHIFT, VK_CONTROL, VK_MENU}) {
+                if (heldModifiers[vk]) state[vk] |= 0x80;
+            }
+            SetKeyboardState(state);
+        }
+    }
+    return CallNextHookEx(nullptr, code, removal, message);
+}
+
+}  // namespace
+
 void DeliverInput(HWND dialog, std::vector<INPUT> input) {
+    for (INPUT& event : input) {
+        if (event.type == INPUT_KEYBOARD) event.ki.dwExtraInfo = kTestInput;
+    }
+    // Installed last, so it comes before the program's own input filter.
+    const HHOOK hook = SetWindowsHookExA(WH_GETMESSAGE, &KeepHeldModifiers, nullptr, GetCurrentThreadId());
+    struct Unhook {
+        HHOOK hook;
+        ~Unhook() { UnhookWindowsHookEx(hook); }
+    } const unhook{hook};
     ASSERT_EQ(SendInput(static_cast<UINT>(input.size()), input.data(), sizeof(INPUT)), input.size());
     const DWORD start = GetTickCount();
     while (HIWORD(GetQueueStatus(QS_INPUT | QS_POSTMESSAGE | QS_SENDMESSAGE)) != 0) {
