@@ -57,10 +57,6 @@ namespace {
 constexpr RECT kTreeDialogUnits{7, 106, 253, 177};
 constexpr SIZE kClientDialogUnits{267, 290};
 
-constexpr const char* kOhWell = "Oh well...";
-constexpr const char* kNoRouter = "There appear to be no available (NAT) routers using UPnP.";
-constexpr const char* kNoServices = "There were no services listed by IUPnPNAT.";
-
 void LoadRichEditLibrary() {
     // Stays loaded for the whole run: the About box's rich edit class lives in it.
     if (!GetModuleHandleA("RICHED32.DLL")) ui::LoadSystemLibrary("RICHED32.DLL");
@@ -85,20 +81,6 @@ int KeyCommand(const MSG& message, bool onTree) {
     }
 }
 
-void ShowTreeMapping(HWND tree, uint32_t index, const PortMapping& mapping) {
-    const std::wstring line = MappingLine(mapping);
-    const uint32_t count = static_cast<uint32_t>(TreeView_GetCount(tree));
-    HTREEITEM item = nullptr;
-    if (count > index) {
-        item = ui::RootItemAt(tree, index);
-        ui::SetTreeItemText(tree, item, line);
-    } else {
-        item = ui::AppendTreeItem(tree, line);
-        ui::SetTreeItemData(tree, item, static_cast<LPARAM>(count));
-    }
-    if (item) ui::SetTreeItemChecked(tree, item, mapping.enabled != 0);
-}
-
 }  // namespace
 
 TreePlacement TreeLayout::PlaceIn(int clientWidth, int clientHeight) const {
@@ -119,7 +101,7 @@ CGatekeelDlg::CGatekeelDlg(service_control_manager& ssdp, HWND parent)
       appIcon(LoadIconA(ui::ResourceInstance(), MAKEINTRESOURCEA(IDR_MAINFRAME))),
       ssdp_(ssdp),
       commands_(*this, commandRunning_),
-      lists_(*this, *this, commandRunning_, listRead_),
+      lists_(*this, *this, commandRunning_),
       menu_(*this, commandRunning_, lists_) {}
 
 CGatekeelDlg::~CGatekeelDlg() {
@@ -232,103 +214,6 @@ ui::Reply CGatekeelDlg::OnEditClicked(const ui::Message&) {
 
 ui::Reply CGatekeelDlg::OnDeleteClicked(const ui::Message&) {
     commands_.OnDelete();
-    return ui::Handled();
-}
-
-void CGatekeelDlg::OpenConfigurator() {
-    // Either way the router's table is read, and the first construction's boxes have no owner:
-    // the window is locked as for an enumeration, and nothing that reaches it may start a second one.
-    const ui::FlagScope running(commandRunning_);
-    ui::ShowWaitCursor();
-    LockControls(true);
-    bool open = true;
-    if (!sharedConfigurator) {
-        sharedConfigurator = new (std::nothrow) Portolan();  // kept for the whole run
-    } else {
-        open = sharedConfigurator->Reconnect();  // the router as it is now, or found late
-    }
-    LockControls(false);
-    // The last read is gone: its lines must not stay to be acted on.
-    if (!open) ClearTree();
-}
-
-void CGatekeelDlg::RefreshCommand() {
-    if (commandRunning_) return;
-    ReadRouter();
-}
-
-bool CGatekeelDlg::ReadRouter() {
-    listRead_ = false;
-    firewall_.Forget();  // the tips read it anew after each refresh
-    OpenConfigurator();
-    Portolan* const configurator = sharedConfigurator;
-    if (!configurator) return false;
-    if (!configurator->nat) {
-        ui::ShowArrowCursor();
-        ui::ShowMessageBox(Window(), kNoRouter, kOhWell, MB_ICONEXCLAMATION | MB_OK);
-        return false;
-    }
-    if (!configurator->collection) {
-        ui::ShowArrowCursor();
-        ui::ShowMessageBox(Window(), kNoServices, kOhWell, MB_ICONEXCLAMATION | MB_OK);
-        return false;
-    }
-    configurator->progressCallback = &TraversalProgress;
-    ui::ShowWaitCursor();
-    LockControls(true);
-    const bool read = configurator->RefreshMappings();
-    LockControls(false);
-    ui::ShowArrowCursor();
-    listRead_ = read;
-    return read;
-}
-
-void CGatekeelDlg::LockControls(bool locked) { EnableControls(locked ? FALSE : TRUE, REFRESH_LOCKED_IDS); }
-
-bool CGatekeelDlg::Closing() const { return !Window() || mainWindowHandle != Window(); }
-
-ui::Reply CGatekeelDlg::OnClearTree(const ui::Message&) {
-    if (Control(IDC_MAPPING_TREE)) {
-        ui::ShowWaitCursor();
-        ClearTree();
-    }
-    return ui::Handled();
-}
-
-void CGatekeelDlg::ClearTree() {
-    if (const HWND tree = Control(IDC_MAPPING_TREE)) TreeView_DeleteAllItems(tree);
-}
-
-ui::Reply CGatekeelDlg::OnShowMapping(const ui::Message& message) {
-    const HWND tree = Control(IDC_MAPPING_TREE);
-    if (!tree || !sharedConfigurator) return ui::Handled();
-    const uint32_t index = static_cast<uint32_t>(message.lParam);
-    ShowTreeMapping(tree, index, sharedConfigurator->GetMapping(index));
-    return ui::Handled();
-}
-
-ui::Reply CGatekeelDlg::OnTraversalDone(const ui::Message&) {
-    ui::ShowArrowCursor();
-    return ui::Handled();
-}
-
-ui::Reply CGatekeelDlg::OnRefillTree(const ui::Message&) {
-    const HWND tree = Control(IDC_MAPPING_TREE);
-    if (!tree) {
-        ui::ShowArrowCursor();
-        ui::ShowMessageBox(Window(), kNoServices, kOhWell, MB_ICONERROR | MB_OK);
-        return ui::Handled();
-    }
-    TreeView_DeleteAllItems(tree);
-    if (!sharedConfigurator) return ui::Handled();  // nothing read yet: the tree stays empty
-    const uint32_t count = sharedConfigurator->MappingCount();
-    for (uint32_t i = 0; i < count; ++i) {
-        const PortMapping& mapping = sharedConfigurator->GetMapping(i);
-        const HTREEITEM item = ui::AppendTreeItem(tree, MappingLine(mapping));
-        if (!item) continue;
-        ui::SetTreeItemData(tree, item, static_cast<LPARAM>(i));
-        ui::SetTreeItemChecked(tree, item, mapping.enabled != 0);
-    }
     return ui::Handled();
 }
 

@@ -119,8 +119,14 @@ private:
     void RefreshCommand();
     // The refresh itself, also run by the import: true when the router's list was read.
     bool ReadRouter() override;
-    void LockControls(bool locked) override;
+    ui::ControlsLock LockControls() override;
     bool Closing() const override;
+    Portolan* Configurator() const override;
+    bool Refreshing() const override;
+    bool ListRead() const override;
+    void ShowList() override;
+    // The tree rebuilt from the configurator's list, without reading the router.
+    void RefillTree();
     void ShowSsdpPanel();
     void SetControlText(int id, const std::string& text) const;
     // Ends the dialog; the enumeration that may be running goes on without the window.
@@ -138,6 +144,8 @@ private:
     bool menuOpen_ = false;
     // The last refresh read the router's list, which the list now shows.
     bool listRead_ = false;
+    // A refresh runs: the router is being read.
+    bool refreshing_ = false;
     MappingCommands commands_;
     ListCommands lists_;
     MappingMenu menu_;

@@ -35,9 +35,10 @@ std::string ExplainExternalAddress(const std::string& external, uint32_t port) {
         return shown + " is a private address (" + range.Text() +
                "): another router stands in front of this one (double NAT), so this mapping alone cannot make the "
                "port reachable from the internet.";
-    default:
+    case Reach::Public:
         return "From the internet, this mapping is reached at " + shown + ":" + std::to_string(port) + ".";
     }
+    return {};
 }
 
 std::string ExplainInternalClient(const std::string& client, const IP_ADAPTER_INFO* adapters) {

@@ -97,9 +97,11 @@ std::string NoAdaptersText(AdapterQueryOutcome query) {
         return "IP Helper (iphlpapi.dll) has no GetAdaptersInfo, so Gatekeel cannot list the network adapters.";
     case AdapterQuery::Failed:
         return "IP Helper could not list the network adapters (error " + std::to_string(query.code) + ").";
-    default:
+    case AdapterQuery::Listed:  // a list without an adapter in it
+    case AdapterQuery::NoAdapters:
         return "IP Helper reports no network adapter with an IPv4 address: this computer cannot reach a router.";
     }
+    return {};
 }
 
 
@@ -155,9 +157,11 @@ std::optional<Cause> AdapterCause(const IP_ADAPTER_INFO* adapters, AdapterQueryO
         return Cause{"Only a virtual or tunnel adapter (a VPN, for one) holds a default gateway, so the search "
                      "for the router may leave through it instead of reaching the router.",
                      true};
-    default:
+    case Route::Physical:
+    case Route::Bridged:
         return std::nullopt;
     }
+    return std::nullopt;
 }
 
 constexpr const char* kRouterCauses[] = {

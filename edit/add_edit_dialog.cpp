@@ -54,7 +54,7 @@ const ui::EventRow<CAddEditDlg> CAddEditDlg::kEvents[] = {
     // Cancel, Escape and the close box: the framework's default, which ends with IDCANCEL.
 };
 
-CAddEditDlg::CAddEditDlg(HWND parent) : Dialog(IDD_ADDEDIT, parent, /*unicode=*/true) {}
+CAddEditDlg::CAddEditDlg(HWND parent) : Dialog(IDD_ADDEDIT, parent, Charset::Unicode) {}
 
 BOOL CAddEditDlg::OnInitDialog() {
     ExchangeData(Direction::Load);

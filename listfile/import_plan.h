@@ -1,5 +1,6 @@
 #pragma once
-// The import's merge and its report: pure functions over the router's records and the file's.
+// The import's plan and report in one: a line report for each mapping of the file, planned against
+// what the router holds and brought up to date by the import as it adds. Pure functions.
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -9,35 +10,22 @@
 
 namespace listfile {
 
-enum class LineAction { Add, AlreadyThere, Conflict };
+// ToAdd is what the plan gives a line the router lacks; one the import left so (a Cancel) was not tried.
+enum class LineOutcome { ToAdd, Added, AlreadyThere, Conflict, Failed };
 
-// held: the router's mapping on that protocol and external port (AlreadyThere, Conflict).
-struct PlannedLine {
-    ListedMapping listed;
-    LineAction action;
-    PortMapping held;
-};
-
-// What to do with each line of the file, in file order, against what the router holds now: the same
-// protocol and external port with the same internal client (ASCII case-insensitive) and internal port is
-// already there (description and enabled do not matter); the same protocol and external port for another
-// target is a conflict, never overwritten; the rest is added. Protocols compare case-insensitively.
-std::vector<PlannedLine> PlanImport(const std::vector<PortMapping>& router, const std::vector<ListedMapping>& file);
-
-enum class LineOutcome { Added, AlreadyThere, Conflict, Failed, NotTried };
-
-// reason: for Failed, why the Add failed (its error text); for Conflict, the target the router holds
-// there ("192.0.2.30:3074"); empty otherwise.
 struct LineReport {
     size_t line;
     PortMapping mapping;
     LineOutcome outcome;
-    std::wstring reason;
+    PortMapping held = {};      // Conflict: the router's mapping on that protocol and external port
+    std::wstring failure = {};  // Failed: why the Add failed (its error text)
 };
 
-// The reports before any Add: the lines to add as NotTried (the import sets Added or Failed as it goes,
-// so a Cancel leaves the rest not tried), the others with their outcome and, for a conflict, its reason.
-std::vector<LineReport> ReportsBeforeAdding(const std::vector<PlannedLine>& plan);
+// Each line of the file, in file order, against what the router holds now: the same protocol and
+// external port with the same internal client (ASCII case-insensitive) and internal port is already
+// there (description and enabled do not matter); the same protocol and external port for another
+// target is a conflict, never overwritten; the rest is to add. Protocols compare case-insensitively.
+std::vector<LineReport> PlanImport(const std::vector<PortMapping>& router, const std::vector<ListedMapping>& file);
 
 // "TCP 8080 to 192.0.2.20:80"
 std::wstring MappingTarget(const PortMapping& mapping);

@@ -5,7 +5,7 @@
 #include "res/resource.h"
 
 // Unicode: the lines it names come from a file in any script.
-CImportProgressDlg::CImportProgressDlg(HWND owner) : ui::Dialog(IDD_IMPORT_PROGRESS, owner, /*unicode=*/true) {}
+CImportProgressDlg::CImportProgressDlg(HWND owner) : ui::Dialog(IDD_IMPORT_PROGRESS, owner, Charset::Unicode) {}
 
 bool CImportProgressDlg::Open() {
     if (!CreateModeless()) return false;

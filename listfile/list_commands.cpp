@@ -44,36 +44,40 @@ std::wstring Hex(DWORD code) {
 // The system's text for a failed read or write of the file.
 std::wstring FileErrorText(DWORD error) { return ErrorCodeText(HRESULT_FROM_WIN32(error)); }
 
-// Why an Add failed, for the summary.
-std::wstring FailureReason(const AddOutcome& outcome) {
+// The report of a line the import tried to add: its outcome, and why where it failed.
+void Report(const AddOutcome& outcome, listfile::LineReport& report) {
+    report.outcome = LineOutcome::Failed;
     switch (outcome.kind) {
+    case AddOutcome::Added:
+        report.outcome = LineOutcome::Added;
+        return;
+    case AddOutcome::AlreadyListed:
+        // The plan read the router just before: only a line listed twice by the router itself gets here.
+        report.outcome = LineOutcome::AlreadyThere;
+        return;
     case AddOutcome::Busy:
-        return L"the router says the mapping is in use";
+        report.failure = L"the router says the mapping is in use";
+        return;
     case AddOutcome::Refused:
-        return L"the router refused it (" + ErrorCodeText(outcome.code) + L")";
+        report.failure = ui::WithInserts(L"the router refused it (%1)", {ErrorCodeText(outcome.code)});
+        return;
     case AddOutcome::NoObject:
-        return L"Windows handed back no mapping for it";
+        report.failure = L"Windows handed back no mapping for it";
+        return;
     case AddOutcome::NotKept:
-        return L"the router accepted it but holds no such mapping: its table may be full, or it refuses mappings "
-               L"for that address";
+        report.failure = L"the router accepted it but holds no such mapping: its table may be full, or it refuses "
+                         L"mappings for that address";
+        return;
     case AddOutcome::NotOpen:
-        return L"the connection to the router was lost";
-    default:
-        return L"Gatekeel ran out of memory";
+        report.failure = L"the connection to the router was lost";
+        return;
+    case AddOutcome::Unexpected:
+        report.failure = L"Gatekeel ran out of memory";
+        return;
     }
 }
 
-LineOutcome OutcomeOf(const AddOutcome& outcome) {
-    if (outcome.Succeeded()) return LineOutcome::Added;
-    // The plan read the router just before: only a line listed twice by the router itself gets here.
-    if (outcome.kind == AddOutcome::AlreadyListed) return LineOutcome::AlreadyThere;
-    return LineOutcome::Failed;
-}
-
-size_t CountToAdd(const std::vector<listfile::PlannedLine>& plan) {
-    return static_cast<size_t>(std::count_if(plan.begin(), plan.end(),
-                                             [](const auto& line) { return line.action == listfile::LineAction::Add; }));
-}
+bool IsToAdd(const listfile::LineReport& report) { return report.outcome == LineOutcome::ToAdd; }
 
 // A line that is not on the router after the import.
 bool AnyMissing(const std::vector<listfile::LineReport>& reports) {
@@ -84,13 +88,9 @@ bool AnyMissing(const std::vector<listfile::LineReport>& reports) {
 
 }  // namespace
 
-bool ListCommands::CanImport() const {
-    // The refresh button is disabled exactly while the list is being read.
-    const HWND refresh = dialog_.Control(IDC_REFRESH);
-    return !commandRunning_ && refresh && IsWindowEnabled(refresh);
-}
+bool ListCommands::CanImport() const { return !commandRunning_ && !host_.Refreshing(); }
 
-bool ListCommands::CanExport() const { return CanImport() && listRead_ && sharedConfigurator; }
+bool ListCommands::CanExport() const { return CanImport() && host_.ListRead() && host_.Configurator(); }
 
 int ListCommands::Box(const std::wstring& text, UINT type) const {
     return ui::ShowMessageBox(dialog_.Window(), text, kImportCaption, type);
@@ -99,7 +99,7 @@ int ListCommands::Box(const std::wstring& text, UINT type) const {
 void ListCommands::OnExport() {
     if (!CanExport()) return;
     const ui::FlagScope running(commandRunning_);
-    const std::string bytes = listfile::WriteMappingList(sharedConfigurator->mappings, ListSeparator());
+    const std::string bytes = listfile::WriteMappingList(host_.Configurator()->mappings, ListSeparator());
     // Said before a file is chosen: the list could not be put back from such a file.
     if (const std::wstring refusal = listfile::ExportRefusal(bytes); !refusal.empty()) {
         ui::ShowMessageBox(dialog_.Window(), refusal, kExportCaption, MB_OK | MB_ICONERROR);
@@ -152,44 +152,41 @@ void ListCommands::ImportFile(const std::wstring& path) {
     const ui::FlagScope running(commandRunning_);
     std::string bytes;
     if (const DWORD error = listfile::ReadFileStart(path, listfile::kMaxFileBytes + 1, bytes)) {
-        Box(L"Gatekeel could not read " + path + L":\r\n\r\n" + FileErrorText(error), MB_OK | MB_ICONERROR);
+        Box(ui::WithInserts(L"Gatekeel could not read %1:\r\n\r\n%2", {path, FileErrorText(error)}), MB_OK | MB_ICONERROR);
         return;
     }
     // The whole file is checked before the router is touched.
     const listfile::ReadResult file = listfile::ReadMappingList(bytes, &listfile::DecodeAnsiFile);
     if (!file.faults.empty()) {
-        Box(path + L" cannot be imported, so nothing on the router has changed:\r\n\r\n" +
-                listfile::FaultList(file.faults),
+        Box(ui::WithInserts(L"%1 cannot be imported, so nothing on the router has changed:\r\n\r\n%2",
+                            {path, listfile::FaultList(file.faults)}),
             MB_OK | MB_ICONERROR);
         return;
     }
-    if (!host_.ReadRouter() || !sharedConfigurator) return;  // the refresh has said why
-    const std::vector<listfile::PlannedLine> plan = listfile::PlanImport(sharedConfigurator->mappings, file.mappings);
-    std::vector<listfile::LineReport> reports = listfile::ReportsBeforeAdding(plan);
-    AddPlanned(*sharedConfigurator, plan, reports);
+    Portolan* configurator = host_.ReadRouter() ? host_.Configurator() : nullptr;
+    if (!configurator) return;  // the refresh has said why
+    std::vector<listfile::LineReport> reports = listfile::PlanImport(configurator->mappings, file.mappings);
+    AddPlanned(*configurator, reports);
     if (host_.Closing()) return;
+    // The router's collection holds what the Adds added: the list shows it without a second read.
+    host_.ShowList();
     Box(listfile::ImportSummary(reports), MB_OK | (AnyMissing(reports) ? MB_ICONWARNING : MB_ICONINFORMATION));
-    host_.ReadRouter();  // the list shows the router as it is now
 }
 
-void ListCommands::AddPlanned(Portolan& configurator, const std::vector<listfile::PlannedLine>& plan,
-                              std::vector<listfile::LineReport>& reports) {
-    const size_t count = CountToAdd(plan);
+void ListCommands::AddPlanned(Portolan& configurator, std::vector<listfile::LineReport>& reports) {
+    const size_t count = static_cast<size_t>(std::count_if(reports.begin(), reports.end(), IsToAdd));
     if (count == 0) return;
-    host_.LockControls(true);
+    const ui::ControlsLock locked = host_.LockControls();
     CImportProgressDlg progress(dialog_.Window());
     progress.Open();
     size_t done = 0;
-    for (size_t i = 0; i < plan.size(); ++i) {
-        if (plan[i].action != listfile::LineAction::Add) continue;
-        progress.ShowStep(listfile::AddingText(done + 1, count, plan[i].listed.mapping), done, count);
+    for (listfile::LineReport& report : reports) {
+        if (!IsToAdd(report)) continue;
+        progress.ShowStep(listfile::AddingText(done + 1, count, report.mapping), done, count);
         ui::HandlePendingMessages();
-        // Stopped after the line before: this line and the rest stay not tried.
+        // Stopped after the line before: this line and the rest stay to add, not tried.
         if (progress.Cancelled() || host_.Closing()) break;
-        const AddOutcome outcome = configurator.TryAddMapping(plan[i].listed.mapping);
-        reports[i].outcome = OutcomeOf(outcome);
-        if (reports[i].outcome == LineOutcome::Failed) reports[i].reason = FailureReason(outcome);
+        Report(configurator.TryAddMapping(report.mapping), report);
         ++done;
     }
-    host_.LockControls(false);
 }

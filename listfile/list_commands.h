@@ -11,13 +11,23 @@
 #include "listfile/import_plan.h"
 #include "ui/dialog.h"
 
+class Portolan;
+
 // What the commands need of the main window.
 class ListHost {
 public:
+    // The configurator of the list the window shows; nullptr before the first refresh made it.
+    virtual Portolan* Configurator() const = 0;
+    // The list is being read: the list's file waits.
+    virtual bool Refreshing() const = 0;
+    // The last refresh read the router's list, which the window shows.
+    virtual bool ListRead() const = 0;
     // A refresh of the list: reads the router as it is now; true when the list was read.
     virtual bool ReadRouter() = 0;
-    // Disables (or enables again) the controls a refresh disables.
-    virtual void LockControls(bool locked) = 0;
+    // Shows the configurator's list again, without reading the router.
+    virtual void ShowList() = 0;
+    // The controls a refresh disables, disabled for the scope's life.
+    virtual ui::ControlsLock LockControls() = 0;
     // The window is closing: long work stops after its current step.
     virtual bool Closing() const = 0;
 
@@ -25,13 +35,11 @@ protected:
     ~ListHost() = default;
 };
 
-class Portolan;
-
 class ListCommands {
 public:
-    // commandRunning as for the mapping commands; listRead: the last refresh read the router's list.
-    ListCommands(const ui::Dialog& mainDialog, ListHost& host, bool& commandRunning, const bool& listRead)
-        : dialog_(mainDialog), host_(host), commandRunning_(commandRunning), listRead_(listRead) {}
+    // commandRunning as for the mapping commands.
+    ListCommands(const ui::Dialog& mainDialog, ListHost& host, bool& commandRunning)
+        : dialog_(mainDialog), host_(host), commandRunning_(commandRunning) {}
 
     // Offered exactly when they can run: never while a command or a refresh runs; export needs a read list.
     bool CanImport() const;
@@ -49,12 +57,11 @@ private:
     int Box(const std::wstring& text, UINT type) const;
     // The path chosen in the file dialog, empty after Cancel; a dialog that failed says so.
     std::wstring ChooseFile(bool save, const char* caption) const;
-    // The Adds of the plan's lines, with the progress shown and Cancel looked at between them.
-    void AddPlanned(Portolan& configurator, const std::vector<listfile::PlannedLine>& plan,
-                    std::vector<listfile::LineReport>& reports);
+    // The Adds of the lines to add, each report brought up to date, with the progress shown and Cancel
+    // looked at between them.
+    void AddPlanned(Portolan& configurator, std::vector<listfile::LineReport>& reports);
 
     const ui::Dialog& dialog_;
     ListHost& host_;
     bool& commandRunning_;
-    const bool& listRead_;
 };

@@ -43,9 +43,12 @@ bool Portolan::AddMapping(const PortMapping& mapping) {
         case AddOutcome::NotKept:
             ShowBox(kNotKept, "ERROR!", MB_ICONERROR);
             return false;
-        default:
+        case AddOutcome::Refused:  // raised, and reported by the guard
+        case AddOutcome::Unexpected:
+        case AddOutcome::NotOpen:
             return false;
         }
+        return false;
     });
 }
 

@@ -45,8 +45,8 @@ bool RowMatches(UINT rowMessage, int rowId, int rowCode, const Message& message)
 
 Dialog::Dialog(UINT templateId, HWND parent) : templateId_(templateId), parent_(parent) {}
 
-Dialog::Dialog(UINT templateId, HWND parent, bool unicode)
-    : templateId_(templateId), parent_(parent), unicode_(unicode) {}
+Dialog::Dialog(UINT templateId, HWND parent, Charset charset)
+    : templateId_(templateId), parent_(parent), charset_(charset) {}
 
 Dialog::~Dialog() {
     if (hwnd_) {
@@ -60,7 +60,7 @@ INT_PTR Dialog::DoModal() {
     const HWND owner = parent_ ? parent_ : MainWindow();
     const LPARAM self = reinterpret_cast<LPARAM>(this);
     const INT_PTR result =
-        unicode_ ? DialogBoxParamW(ResourceInstance(), MAKEINTRESOURCEW(templateId_), owner, &Dialog::DialogProc, self)
+        charset_ == Charset::Unicode ? DialogBoxParamW(ResourceInstance(), MAKEINTRESOURCEW(templateId_), owner, &Dialog::DialogProc, self)
                  : DialogBoxParamA(ResourceInstance(), MAKEINTRESOURCEA(templateId_), owner, &Dialog::DialogProc, self);
     modal_ = false;
     return result;
@@ -70,7 +70,7 @@ HWND Dialog::CreateModeless(HWND parent) {
     modal_ = false;
     const HWND owner = parent ? parent : parent_;
     const LPARAM self = reinterpret_cast<LPARAM>(this);
-    return unicode_ ? CreateDialogParamW(ResourceInstance(), MAKEINTRESOURCEW(templateId_), owner, &Dialog::DialogProc, self)
+    return charset_ == Charset::Unicode ? CreateDialogParamW(ResourceInstance(), MAKEINTRESOURCEW(templateId_), owner, &Dialog::DialogProc, self)
                     : CreateDialogParamA(ResourceInstance(), MAKEINTRESOURCEA(templateId_), owner, &Dialog::DialogProc, self);
 }
 

@@ -54,9 +54,10 @@ public:
     // A dialog on the template templateId; with no parent, a modal run is owned by
     // the application's main window (when there is one).
     explicit Dialog(UINT templateId, HWND parent = nullptr);
-    // With unicode, the dialog and its controls are Unicode windows: text in any script
-    // survives in its edit fields, which in an ANSI dialog hold the ANSI code page's text.
-    Dialog(UINT templateId, HWND parent, bool unicode);
+    // A Unicode dialog and its controls are Unicode windows: text in any script survives in its
+    // edit fields, which in an ANSI dialog hold the ANSI code page's text.
+    enum class Charset { Ansi, Unicode };
+    Dialog(UINT templateId, HWND parent, Charset charset);
     virtual ~Dialog();
     Dialog(const Dialog&) = delete;
     Dialog& operator=(const Dialog&) = delete;
@@ -98,10 +99,27 @@ private:
 
     UINT templateId_;
     HWND parent_;
-    bool unicode_ = false;
+    Charset charset_ = Charset::Ansi;
     HWND hwnd_ = nullptr;
     bool modal_ = false;
     INT_PTR result_ = IDCANCEL;
+};
+
+// Disables the listed controls of a dialog for its life and enables them again, however the scope ends.
+class ControlsLock {
+public:
+    template <size_t N>
+    ControlsLock(const Dialog& dialog, const int (&ids)[N]) : dialog_(dialog), ids_(ids), count_(static_cast<int>(N)) {
+        dialog_.EnableControls(FALSE, ids_, count_);
+    }
+    ~ControlsLock() { dialog_.EnableControls(TRUE, ids_, count_); }
+    ControlsLock(const ControlsLock&) = delete;
+    ControlsLock& operator=(const ControlsLock&) = delete;
+
+private:
+    const Dialog& dialog_;
+    const int* ids_;
+    int count_;
 };
 
 // The whole text of a window (a control's caption, an edit field's content).

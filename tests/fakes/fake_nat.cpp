@@ -193,6 +193,7 @@ HRESULT FakeEnum::QueryInterface(REFIID iid, void** object) {
 
 HRESULT FakeEnum::Next(ULONG count, VARIANT* slots, ULONG* fetched) {
     ++nextCalls;
+    if (onNext) onNext();
     if (count != 1 || fetched) askedForFetchedCount = true;
     if (!slots) return E_POINTER;
     if (position_ >= elements.size()) return endResult;

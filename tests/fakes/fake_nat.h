@@ -170,6 +170,7 @@ public:
     int resets = 0;
     int nextCalls = 0;
     bool askedForFetchedCount = false;  // a Next with a fetched pointer or more than one element
+    std::function<void()> onNext;       // runs at each Next, while the list is being read
 
 private:
     size_t position_ = 0;

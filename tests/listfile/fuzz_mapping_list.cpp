@@ -47,10 +47,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (refused != limited || (!refused && (!again.faults.empty() || !SameRecords(read.mappings, again.mappings)))) abort();
     }
     // Against itself every line is already there.
-    const std::vector<listfile::PlannedLine> plan = listfile::PlanImport(Records(read.mappings), read.mappings);
-    for (const listfile::PlannedLine& line : plan) {
-        if (line.action != listfile::LineAction::AlreadyThere) abort();
+    const std::vector<listfile::LineReport> plan = listfile::PlanImport(Records(read.mappings), read.mappings);
+    for (const listfile::LineReport& line : plan) {
+        if (line.outcome != listfile::LineOutcome::AlreadyThere) abort();
     }
-    if (listfile::ImportSummary(listfile::ReportsBeforeAdding(plan)).empty()) abort();
+    if (listfile::ImportSummary(plan).empty()) abort();
     return 0;
 }

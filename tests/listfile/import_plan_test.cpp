@@ -9,48 +9,39 @@
 
 namespace {
 
-using listfile::LineAction;
 using listfile::LineOutcome;
 
 const std::vector<PortMapping> kRouter = {Mapping(L"TCP", 8080, L"192.0.2.20", 80, -1, L"Web"),
                                           Mapping(L"UDP", 3074, L"192.0.2.30", 3074), Mapping(L"tcp", 22, L"NAS", 22)};
 
-// The action, the client of the router's mapping on that place (if any), and the report before any Add.
+// The outcome the plan gives the line, and the client of the router's mapping it conflicts with.
 struct PlanCase {
     PortMapping listed;
-    LineAction action;
+    LineOutcome outcome;
     const wchar_t* heldClient;
-    LineOutcome before;
-    const wchar_t* reason;
 };
 
 const PlanCase kPlanCases[] = {
-    {Mapping(L"TCP", 8080, L"192.0.2.20", 80, 0, L"other text"), LineAction::AlreadyThere, L"192.0.2.20",
-     LineOutcome::AlreadyThere, L""},
-    {Mapping(L"TCP", 8080, L"192.0.2.20", 81), LineAction::Conflict, L"192.0.2.20", LineOutcome::Conflict, L"192.0.2.20:80"},
-    {Mapping(L"TCP", 8080, L"192.0.2.21", 80), LineAction::Conflict, L"192.0.2.20", LineOutcome::Conflict, L"192.0.2.20:80"},
-    {Mapping(L"UDP", 8080, L"192.0.2.20", 80), LineAction::Add, L"<no internal client>", LineOutcome::NotTried, L""},
-    {Mapping(L"UDP", 3074, L"192.0.2.21", 3074), LineAction::Conflict, L"192.0.2.30", LineOutcome::Conflict,
-     L"192.0.2.30:3074"},
-    {Mapping(L"TCP", 22, L"nas", 22), LineAction::AlreadyThere, L"NAS", LineOutcome::AlreadyThere, L""},
-    {Mapping(L"TCP", 23, L"nas", 22), LineAction::Add, L"<no internal client>", LineOutcome::NotTried, L""},
+    {Mapping(L"TCP", 8080, L"192.0.2.20", 80, 0, L"other text"), LineOutcome::AlreadyThere, L"<no internal client>"},
+    {Mapping(L"TCP", 8080, L"192.0.2.20", 81), LineOutcome::Conflict, L"192.0.2.20"},
+    {Mapping(L"TCP", 8080, L"192.0.2.21", 80), LineOutcome::Conflict, L"192.0.2.20"},
+    {Mapping(L"UDP", 8080, L"192.0.2.20", 80), LineOutcome::ToAdd, L"<no internal client>"},
+    {Mapping(L"UDP", 3074, L"192.0.2.21", 3074), LineOutcome::Conflict, L"192.0.2.30"},
+    {Mapping(L"TCP", 22, L"nas", 22), LineOutcome::AlreadyThere, L"<no internal client>"},
+    {Mapping(L"TCP", 23, L"nas", 22), LineOutcome::ToAdd, L"<no internal client>"},
 };
 
 TEST(PlanImport, AddsWhatIsMissingAndNeverOverwrites) {
     std::vector<listfile::ListedMapping> file;
     for (const PlanCase& c : kPlanCases) file.push_back({file.size() + 2, c.listed});
-    const std::vector<listfile::PlannedLine> plan = listfile::PlanImport(kRouter, file);
-    const std::vector<listfile::LineReport> reports = listfile::ReportsBeforeAdding(plan);
+    const std::vector<listfile::LineReport> plan = listfile::PlanImport(kRouter, file);
     ASSERT_EQ(plan.size(), std::size(kPlanCases));
-    ASSERT_EQ(reports.size(), std::size(kPlanCases));
     for (size_t i = 0; i < plan.size(); ++i) {
         SCOPED_TRACE(listfile::MappingTarget(kPlanCases[i].listed));
-        EXPECT_EQ(plan[i].listed.line, i + 2);
-        EXPECT_EQ(plan[i].action, kPlanCases[i].action);
+        EXPECT_EQ(plan[i].line, i + 2);
+        EXPECT_EQ(plan[i].outcome, kPlanCases[i].outcome);
         EXPECT_EQ(plan[i].held.internalClient, kPlanCases[i].heldClient);
-        EXPECT_EQ(reports[i].outcome, kPlanCases[i].before);
-        EXPECT_EQ(reports[i].line, i + 2);
-        EXPECT_EQ(reports[i].reason, kPlanCases[i].reason);
+        EXPECT_EQ(plan[i].failure, L"");
     }
 }
 
@@ -60,8 +51,11 @@ TEST(ImportTexts, NameTheMappingAndTheStep) {
     EXPECT_EQ(listfile::AddingText(12, 50, mapping), L"Adding 12 of 50: TCP 8080 to 192.0.2.20:80");
 }
 
+// A line's report; reason is the failure's, or the client the router holds for a conflict.
 listfile::LineReport Report(size_t line, LineOutcome outcome, const wchar_t* reason = L"") {
-    return {line, Mapping(L"UDP", 3074, L"192.0.2.21", 3074), outcome, reason};
+    const bool conflict = outcome == LineOutcome::Conflict;
+    return {line, Mapping(L"UDP", 3074, L"192.0.2.21", 3074), outcome, Mapping(L"UDP", 3074, conflict ? reason : L"", 3074),
+            conflict ? L"" : reason};
 }
 
 struct SummaryCase {
@@ -76,15 +70,15 @@ const SummaryCase kSummaryCases[] = {
     {"all added", std::vector<listfile::LineReport>(5, Report(2, LineOutcome::Added)),
      L"5 added, 0 already on the router, 0 in conflict, 0 failed, 0 not tried.\r\n"},
     {"each outcome",
-     {Report(2, LineOutcome::Added), Report(3, LineOutcome::AlreadyThere), Report(5, LineOutcome::Conflict, L"pc\r\n30:3074"),
-      Report(6, LineOutcome::Failed, L"The router refused\r\nit.\r\n"), Report(7, LineOutcome::Failed), Report(8, LineOutcome::NotTried)},
+     {Report(2, LineOutcome::Added), Report(3, LineOutcome::AlreadyThere), Report(5, LineOutcome::Conflict, L"pc\r\n30"),
+      Report(6, LineOutcome::Failed, L"The router refused\r\nit.\r\n"), Report(7, LineOutcome::Failed), Report(8, LineOutcome::ToAdd)},
      L"1 added, 1 already on the router, 1 in conflict, 2 failed, 1 not tried.\r\n\r\n"
      L"Line 3: " + kNotAdded + L"already on the router.\r\n"
      L"Line 5: " + kNotAdded + L"the router holds UDP 3074 for pc  30:3074, left as it is.\r\n"
      L"Line 6: " + kNotAdded + L"failed: The router refused  it.\r\n"
      L"Line 7: " + kNotAdded + L"failed.\r\n"
      L"Line 8: " + kNotAdded + L"not tried (the import was cancelled).\r\n"},
-    {"ten lines, then the count", std::vector<listfile::LineReport>(12, Report(4, LineOutcome::NotTried)),
+    {"ten lines, then the count", std::vector<listfile::LineReport>(12, Report(4, LineOutcome::ToAdd)),
      L"0 added, 0 already on the router, 0 in conflict, 0 failed, 12 not tried.\r\n\r\n" +
          [] {
              std::wstring lines;
