@@ -73,7 +73,8 @@ int Fail(const char* what, HRESULT hr) {
     return 1;
 }
 
-// The platform Adds of the file's mappings (ASCII texts), enabled, in its order; false at the first refusal.
+// The platform Adds of the file's mappings (ASCII texts), enabled, in its order, each checked with Item
+// as the program checks it; false at the first refusal.
 bool AddAll(IStaticPortMappingCollection* collection, const char* path) {
     std::ifstream file(path);
     std::string protocol, client, description;
@@ -85,6 +86,9 @@ bool AddAll(IStaticPortMappingCollection* collection, const char* path) {
         const HRESULT hr = collection->Add(externalPort, protocolText.get(), internalPort, clientText.get(),
                                            VARIANT_TRUE, descriptionText.get(), &added);
         if (FAILED(hr)) return Fail("Add", hr) == 0;
+        ComPtr<IStaticPortMapping> held;
+        const HRESULT item = collection->get_Item(externalPort, protocolText.get(), &held);
+        if (FAILED(item) || !held) return Fail("Item after the Add", item) == 0;
     }
     return true;
 }
@@ -110,11 +114,8 @@ int main(int argc, char** argv) {
         return 3;
     }
     if (argc == 3 && std::string(argv[1]) == "add") {
+        // The collection holds what its Adds added: it is enumerated as it is, without a second read.
         if (!AddAll(collection.Get(), argv[2])) return 1;
-        // The platform keeps the table it read while the collection is held: a new one reads the router.
-        collection.Reset();
-        hr = nat->get_StaticPortMappingCollection(&collection);
-        if (FAILED(hr) || !collection) return Fail("get_StaticPortMappingCollection after the adds", hr);
     }
     ComPtr<IUnknown> unknown;
     hr = collection->get__NewEnum(&unknown);
