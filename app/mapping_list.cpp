@@ -51,12 +51,10 @@ std::wstring RightAligned(const std::wstring& text, size_t width) {
 }
 
 std::wstring RecordLines(const PortMapping& mapping, const TipTexts& texts) {
-    std::wstring text = L"Description: " + texts.description + kEol;
-    text += L"Protocol: " + texts.protocol + kEol;
-    text += L"External port: " + PortText(mapping.externalPort) + kEol;
-    text += L"Internal client: " + texts.client + L", port " + PortText(mapping.internalPort) + kEol;
-    text += std::wstring(L"Enabled: ") + (mapping.enabled ? L"yes" : L"no") + kEol;
-    return text + L"Router's external address: " + texts.external + kEol;
+    return ui::WithInserts(L"Description: %1\r\nProtocol: %2\r\nExternal port: %3\r\nInternal client: %4, port %5\r\n"
+                           L"Enabled: %6\r\nRouter's external address: %7\r\n",
+                           {texts.description, texts.protocol, PortText(mapping.externalPort), texts.client,
+                            PortText(mapping.internalPort), mapping.enabled ? L"yes" : L"no", texts.external});
 }
 
 // Where the mapping leads to this computer, whether a program there receives what the router

@@ -11,6 +11,7 @@ using ipv4::OwnAddresses;
 using ipv4::OwnEntryOf;
 using ipv4::ParseIpv4;
 using ui::Widened;
+using ui::WithInserts;
 
 namespace {
 
@@ -22,8 +23,8 @@ bool IsLoopback(uint32_t address) { return address >> 24 == 127; }
 
 // What a program does with the port, as a sentence says it after the program.
 std::wstring PortUse(const ListeningQuery& query) {
-    const std::wstring port = std::to_wstring(query.port);
-    return query.transport == Transport::Tcp ? L"listens on TCP port " + port : L"has UDP port " + port + L" open";
+    return WithInserts(query.transport == Transport::Tcp ? L"listens on TCP port %1" : L"has UDP port %1 open",
+                       {std::to_wstring(query.port)});
 }
 
 // Who holds the port, at the start of a sentence.
@@ -84,22 +85,24 @@ std::optional<std::wstring> ListeningProgram(const ListeningQuery& query, const 
 std::wstring ExplainListening(const ListeningQuery& query, const ListenerTable& table) {
     const std::wstring use = PortUse(query);
     if (!table.delivered) {
-        return std::wstring(L"Windows did not deliver its list of ") +
-               (query.transport == Transport::Tcp ? L"TCP listeners" : L"open UDP ports") +
-               L", so Gatekeel cannot tell whether a program " + use + L" here.";
+        return WithInserts(L"Windows did not deliver its list of %1, so Gatekeel cannot tell whether a program %2 here.",
+                           {query.transport == Transport::Tcp ? L"TCP listeners" : L"open UDP ports", use});
     }
     const PortHolders holders(query, table.rows);
     const std::wstring client = Widened(DottedText(query.client));
-    const std::wstring must = L" The program must listen on " + client + L" or on all addresses.";
-    if (holders.serving) return OwnerText(*holders.serving) + L" " + use + L" here.";
+    if (holders.serving) return WithInserts(L"%1 %2 here.", {OwnerText(*holders.serving), use});
     if (holders.ipv6) {
-        return OwnerText(*holders.ipv6) + L" " + use + L" on all IPv6 addresses (::); the router forwards over IPv4 to " +
-               client + L", which reaches it only if that socket takes IPv4 as well, as a dual-stack one does.";
+        return WithInserts(L"%1 %2 on all IPv6 addresses (::); the router forwards over IPv4 to %3, which reaches it only if "
+                           L"that socket takes IPv4 as well, as a dual-stack one does.",
+                           {OwnerText(*holders.ipv6), use, client});
     }
     if (const Listener* row = holders.elsewhere) {
-        const std::wstring at = L" " + use + L" on " + Widened(DottedText(row->address));
-        if (IsLoopback(row->address)) return OwnerText(*row) + at + L", a loopback address, where the router cannot reach it." + must;
-        return OwnerText(*row) + at + L", another address of this computer, but the router forwards to " + client + L"." + must;
+        const wchar_t* where = IsLoopback(row->address)
+                                   ? L"%1 %2 on %3, a loopback address, where the router cannot reach it. The program must "
+                                     L"listen on %4 or on all addresses."
+                                   : L"%1 %2 on %3, another address of this computer, but the router forwards to %4. The "
+                                     L"program must listen on %4 or on all addresses.";
+        return WithInserts(where, {OwnerText(*row), use, Widened(DottedText(row->address)), client});
     }
-    return L"No program on this computer " + use + L" now; until one does, the router forwards to a closed port.";
+    return WithInserts(L"No program on this computer %1 now; until one does, the router forwards to a closed port.", {use});
 }
