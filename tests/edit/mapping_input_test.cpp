@@ -185,8 +185,6 @@ TEST_F(MappingCommandsTest, TheListsMenuOffersWhatTheButtonsAllowAndRunsIt) {
         {"Shift+F10", VK_F10, 2, 0, "*&Edit...|E&nable|&Delete|&Copy|-|E&xport List...|I&mport List...", 1, 0, 0, 1},
         {"Menu key, Edit disabled", VK_APPS, 0, IDC_EDIT,
          "-*&Edit...|D&isable|&Delete|&Copy|-|E&xport List...|I&mport List...", -1, 0, 0, 0},
-        {"Menu key, Refresh disabled", VK_APPS, 0, IDC_REFRESH,
-         "*&Edit...|D&isable|&Delete|&Copy|-|E&xport List...|I&mport List...", -1, 0, 0, 0},
         {"right-click off the lines", 0, -1, 0, "&Refresh|&Add...|-|E&xport List...|I&mport List...", 0, 1, 0, 0},
     };
     for (const Case& c : cases) {
