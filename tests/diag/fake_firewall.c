@@ -36,23 +36,18 @@ static ULONG STDMETHODCALLTYPE ReleaseOf(Fake* self) {
 #define FAKE_UNKNOWN .QueryInterface = (void*)QueryInterfaceOf, .AddRef = (void*)AddRefOf, .Release = (void*)ReleaseOf
 
 static const struct FakeFirewallRule* RuleOf(Fake* self) { return &self->script->rules[self->at]; }
-static HRESULT Text(const wchar_t* text, BSTR* out) { return (*out = text ? SysAllocString(text) : NULL, S_OK); }
-static HRESULT STDMETHODCALLTYPE Name(Fake* self, BSTR* out) { return Text(RuleOf(self)->name, out); }
-static HRESULT STDMETHODCALLTYPE Application(Fake* self, BSTR* out) { return Text(RuleOf(self)->application, out); }
-static HRESULT STDMETHODCALLTYPE Ports(Fake* self, BSTR* out) { return Text(RuleOf(self)->ports, out); }
-static HRESULT STDMETHODCALLTYPE Remote(Fake* self, BSTR* out) { return Text(RuleOf(self)->remote, out); }
-static HRESULT STDMETHODCALLTYPE Protocol(Fake* self, LONG* out) {
-    *out = RuleOf(self)->protocol;
-    return self->at == self->script->failReadAt ? E_ACCESSDENIED : S_OK;
-}
-static HRESULT STDMETHODCALLTYPE Profiles(Fake* self, LONG* out) { return (*out = RuleOf(self)->profiles, S_OK); }
-static HRESULT STDMETHODCALLTYPE Enabled(Fake* self, VARIANT_BOOL* out) { return (*out = RuleOf(self)->enabled ? VARIANT_TRUE : VARIANT_FALSE, S_OK); }
-static HRESULT STDMETHODCALLTYPE Direction(Fake* self, NET_FW_RULE_DIRECTION* out) {
-    return (*out = RuleOf(self)->inbound ? NET_FW_RULE_DIR_IN : NET_FW_RULE_DIR_OUT, S_OK);
-}
-static HRESULT STDMETHODCALLTYPE Action(Fake* self, NET_FW_ACTION* out) {
-    return (*out = RuleOf(self)->allow ? NET_FW_ACTION_ALLOW : NET_FW_ACTION_BLOCK, S_OK);
-}
+#define RULE_VALUE(Name, Type, value, result) \
+    static HRESULT STDMETHODCALLTYPE Name(Fake* self, Type* out) { return (*out = (value), (result)); }
+#define RULE_TEXT(Name, field) RULE_VALUE(Name, BSTR, RuleOf(self)->field ? SysAllocString(RuleOf(self)->field) : NULL, S_OK)
+RULE_TEXT(Name, name)
+RULE_TEXT(Application, application)
+RULE_TEXT(Ports, ports)
+RULE_TEXT(Remote, remote)
+RULE_VALUE(Protocol, LONG, RuleOf(self)->protocol, self->at == self->script->failReadAt ? E_ACCESSDENIED : S_OK)
+RULE_VALUE(Profiles, LONG, RuleOf(self)->profiles, S_OK)
+RULE_VALUE(Enabled, VARIANT_BOOL, RuleOf(self)->enabled ? VARIANT_TRUE : VARIANT_FALSE, S_OK)
+RULE_VALUE(Direction, NET_FW_RULE_DIRECTION, RuleOf(self)->inbound ? NET_FW_RULE_DIR_IN : NET_FW_RULE_DIR_OUT, S_OK)
+RULE_VALUE(Action, NET_FW_ACTION, RuleOf(self)->allow ? NET_FW_ACTION_ALLOW : NET_FW_ACTION_BLOCK, S_OK)
 static const INetFwRuleVtbl kRule = {FAKE_UNKNOWN, .get_Name = (void*)Name, .get_ApplicationName = (void*)Application,
     .get_LocalPorts = (void*)Ports, .get_RemoteAddresses = (void*)Remote, .get_Protocol = (void*)Protocol,
     .get_Profiles = (void*)Profiles, .get_Enabled = (void*)Enabled, .get_Direction = (void*)Direction, .get_Action = (void*)Action};
@@ -75,18 +70,14 @@ static HRESULT STDMETHODCALLTYPE NewEnum(Fake* self, IUnknown** out) {
 static const INetFwRulesVtbl kRules = {FAKE_UNKNOWN, .get__NewEnum = (void*)NewEnum};
 
 static HRESULT STDMETHODCALLTYPE ProfileTypes(Fake* self, LONG* out) { return (*out = self->script->profileTypes, S_OK); }
-static HRESULT STDMETHODCALLTYPE ProfileFlag(Fake* self, NET_FW_PROFILE_TYPE2 profile, VARIANT_BOOL* out) {
-    (void)profile;
-    return (*out = VARIANT_TRUE, self->script->profileResult);
-}
-static HRESULT STDMETHODCALLTYPE NoBlockAll(Fake* self, NET_FW_PROFILE_TYPE2 profile, VARIANT_BOOL* out) {
-    (void)profile;
-    return (*out = VARIANT_FALSE, self->script->profileResult);
-}
-static HRESULT STDMETHODCALLTYPE InboundAction(Fake* self, NET_FW_PROFILE_TYPE2 profile, NET_FW_ACTION* out) {
-    (void)profile;
-    return (*out = NET_FW_ACTION_BLOCK, self->script->profileResult);
-}
+#define PROFILE_VALUE(Name, Type, value) \
+    static HRESULT STDMETHODCALLTYPE Name(Fake* self, NET_FW_PROFILE_TYPE2 profile, Type* out) { \
+        (void)profile; \
+        return (*out = (value), self->script->profileResult); \
+    }
+PROFILE_VALUE(FirewallOn, VARIANT_BOOL, VARIANT_TRUE)
+PROFILE_VALUE(NoBlockAll, VARIANT_BOOL, VARIANT_FALSE)
+PROFILE_VALUE(InboundAction, NET_FW_ACTION, NET_FW_ACTION_BLOCK)
 static HRESULT STDMETHODCALLTYPE GroupEnabled(Fake* self, LONG profiles, BSTR group, VARIANT_BOOL* out) {
     (void)group;
     return (*out = (profiles & self->script->discoveryOff) ? VARIANT_FALSE : VARIANT_TRUE, S_OK);
@@ -95,7 +86,7 @@ static HRESULT STDMETHODCALLTYPE Rules(Fake* self, INetFwRules** out) {
     return (*out = NewFake(&kRules, &IID_INetFwRules, self->script, 0), S_OK);
 }
 static const INetFwPolicy2Vtbl kPolicy = {FAKE_UNKNOWN, .get_CurrentProfileTypes = (void*)ProfileTypes,
-    .get_FirewallEnabled = (void*)ProfileFlag, .get_BlockAllInboundTraffic = (void*)NoBlockAll,
+    .get_FirewallEnabled = (void*)FirewallOn, .get_BlockAllInboundTraffic = (void*)NoBlockAll,
     .get_DefaultInboundAction = (void*)InboundAction, .IsRuleGroupEnabled = (void*)GroupEnabled, .get_Rules = (void*)Rules};
 
 void* FakeFirewallPolicy(const struct FakeFirewall* script) { return NewFake(&kPolicy, &IID_INetFwPolicy2, script, 0); }
