@@ -73,8 +73,7 @@ int Fail(const char* what, HRESULT hr) {
     return 1;
 }
 
-// The platform Adds of the file's mappings (ASCII texts), enabled, in its order, each checked with Item
-// as the program checks it; false at the first refusal.
+// The platform Adds of the file's mappings (ASCII texts), enabled, in its order, each checked with Item; false at the first refusal.
 bool AddAll(IStaticPortMappingCollection* collection, const char* path) {
     std::ifstream file(path);
     std::string protocol, client, description;

@@ -367,8 +367,7 @@ scenario_list_file() {
   while IFS=$'\t' read -r proto eport client iport desc; do gk_lab_upnpc -d "$eport" "$proto" >/dev/null; done <<<"$saved"
   expect_eq "the router after its reset" "$(gk_lab_list)" ""
   import_list "$winfile" $'5 added, 0 already on the router, 0 in conflict, 0 failed, 0 not tried.\r\n'
-  # The router lists its mappings in an order of its own; the list after the import shows them in the
-  # file's, from the collection, and a refresh in the router's.
+  # The router lists its mappings in its own order, the list after the import in the file's, a refresh in the router's.
   expect_eq "the router after the import" "$(gk_lab_list | LC_ALL=C sort)" "$(LC_ALL=C sort <<<"$saved")"
   local held
   held=$(gk_lab_list)

@@ -50,11 +50,9 @@ TEST(ImportTexts, NameTheMappingAndTheStep) {
     EXPECT_EQ(listfile::AddingText(12, 50, mapping), L"Adding 12 of 50: TCP 8080 to 192.0.2.20:80");
 }
 
-// A line's report; reason is the failure's, or the client the router holds for a conflict.
 listfile::LineReport Report(size_t line, LineOutcome outcome, const wchar_t* reason = L"") {
-    const bool conflict = outcome == LineOutcome::Conflict;
-    return {line, Mapping(L"UDP", 3074, L"192.0.2.21", 3074), outcome, Mapping(L"UDP", 3074, conflict ? reason : L"", 3074),
-            conflict ? L"" : reason};
+    const bool conflict = outcome == LineOutcome::Conflict;  // reason: the client the router holds, else why it failed
+    return {line, Mapping(L"UDP", 3074, L"192.0.2.21", 3074), outcome, Mapping(L"UDP", 3074, conflict ? reason : L"", 3074), conflict ? L"" : reason};
 }
 
 struct SummaryCase {
@@ -64,6 +62,8 @@ struct SummaryCase {
 };
 
 const std::wstring kNotAdded = L"UDP 3074 to 192.0.2.21:3074: ";
+const std::wstring kNotTried = L"Line 4: " + kNotAdded + L"not tried (the import was cancelled).\r\n";
+std::wstring Times(int n, const std::wstring& text) { return n > 0 ? text + Times(n - 1, text) : L""; }
 
 const SummaryCase kSummaryCases[] = {
     {"all added", std::vector<listfile::LineReport>(5, Report(2, LineOutcome::Added)),
@@ -78,12 +78,7 @@ const SummaryCase kSummaryCases[] = {
      L"Line 7: " + kNotAdded + L"failed.\r\n"
      L"Line 8: " + kNotAdded + L"not tried (the import was cancelled).\r\n"},
     {"ten lines, then the count", std::vector<listfile::LineReport>(12, Report(4, LineOutcome::ToAdd)),
-     L"0 added, 0 already on the router, 0 in conflict, 0 failed, 12 not tried.\r\n\r\n" +
-         [] {
-             std::wstring lines;
-             for (int i = 0; i < 10; ++i) lines += L"Line 4: " + kNotAdded + L"not tried (the import was cancelled).\r\n";
-             return lines;
-         }() + L"... and 2 more\r\n"},
+     L"0 added, 0 already on the router, 0 in conflict, 0 failed, 12 not tried.\r\n\r\n" + Times(10, kNotTried) + L"... and 2 more\r\n"},
 };
 
 TEST(ImportSummary, CountsEachOutcomeAndSaysWhyLinesWereNotAdded) {
