@@ -88,9 +88,6 @@ private:
         return LastErrorOr(ERROR_WRITE_FAULT);
     }
 
-public:
-
-private:
     ui::UniqueHandleObject file_;
     std::wstring path_;
 };

@@ -14,7 +14,6 @@
 #include "ui/app.h"
 #include "ui/flag_scope.h"
 #include "ui/message_box.h"
-#include "ui/system_library.h"
 #include "ui/text.h"
 #include "ui/text_rules.h"
 

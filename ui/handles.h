@@ -48,5 +48,6 @@ using UniqueHGlobal = UniqueHandle<HGLOBAL, &::GlobalFree>;
 using UniqueHandleObject = UniqueHandle<HANDLE, &::CloseHandle>;
 using UniqueHModule = UniqueHandle<HMODULE, &::FreeLibrary>;
 using UniqueHMenu = UniqueHandle<HMENU, &::DestroyMenu>;
+using UniqueHHook = UniqueHandle<HHOOK, &::UnhookWindowsHookEx>;
 
 }  // namespace ui

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "ui/dialog.h"
+#include "ui/handles.h"
 
 namespace gui_test {
 namespace {
@@ -108,11 +109,7 @@ void DeliverInput(HWND dialog, std::vector<INPUT> input) {
         if (event.type == INPUT_KEYBOARD) event.ki.dwExtraInfo = kTestInput;
     }
     // Installed last, so it comes before the program's own input filter.
-    const HHOOK hook = SetWindowsHookExA(WH_GETMESSAGE, &KeepHeldModifiers, nullptr, GetCurrentThreadId());
-    struct Unhook {
-        HHOOK hook;
-        ~Unhook() { UnhookWindowsHookEx(hook); }
-    } const unhook{hook};
+    const ui::UniqueHHook hook(SetWindowsHookExA(WH_GETMESSAGE, &KeepHeldModifiers, nullptr, GetCurrentThreadId()));
     ASSERT_EQ(SendInput(static_cast<UINT>(input.size()), input.data(), sizeof(INPUT)), input.size());
     const DWORD start = GetTickCount();
     while (HIWORD(GetQueueStatus(QS_INPUT | QS_POSTMESSAGE | QS_SENDMESSAGE)) != 0) {
